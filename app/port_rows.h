@@ -1,0 +1,74 @@
+// The rows of the port list as plain data, shared by the window and the console: the
+// row rules (step names, Progress texts, the time count, binding positions, results).
+// Thread safety: every operation takes the rows' lock; session threads call SetStep,
+// SetStepText, SetProgress and SetResult for their own port at any time, the front end's
+// thread does the rest. Listeners are called after the lock is released.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/port_view.h"
+
+namespace korvane {
+
+class CKorvaneAppDownloadApp;
+
+enum PortColumn : int { kColPort = 0, kColStep, kColStatus, kColProgress, kColTime, kColBindingPort, kColumnCount };
+
+// One row as the painter sees it.
+struct PortRow {
+    int nItem = 0;
+    int nPort = 0;
+    int nState = 0;
+    int nElapsed = 0;
+    int bSuccess = 1;
+    std::array<std::string, kColumnCount> cells;
+    bool barVisible = false;
+    uint32_t barTotal = 0;  // range 0 .. barTotal
+    uint32_t barDone = 0;   // position, not yet clamped
+};
+
+// Name of a step number (0 .. 10) as the Status cell shows it.
+const char* StepName(int nStep);
+
+class PortRows final : public IPortView {
+public:
+    explicit PortRows(const CKorvaneAppDownloadApp& app);
+
+    int AddRow(int nPort) override;
+    int SetStep(int nPort, int nStep, int bShowProgress, uint32_t nTotal) override;
+    int SetStepText(int nPort, const std::string& text) override;
+    int SetProgress(int nPort, uint32_t nDone) override;
+    int SetResult(int nPort, int bSuccess, const int* pCmd, const std::string& szErrorMsg) override;
+    int RemoveAll() override;
+
+    // The one-second tick: advances the Time(s) cells of downloading or erasing rows.
+    void OnTimer();
+
+    // A copy of every row in row order, and a counter that grows with every change.
+    std::vector<PortRow> Snapshot() const;
+    uint64_t Version() const;
+    // Called (outside the lock) with the row index after each change of a row, or -1 when
+    // all rows went; may run on any thread.
+    void SetListener(std::function<void(int nItem)> listener);
+
+private:
+    PortRow* Find(int nPort);
+    std::string BindingPosition(int nPort) const;
+    void Changed(int nItem);
+
+    const CKorvaneAppDownloadApp& app_;
+    mutable std::mutex mutex_;
+    std::vector<PortRow> rows_;
+    std::unordered_map<int, int> portMap_;  // nPort -> nItem
+    uint64_t version_ = 0;
+    std::function<void(int)> listener_;
+};
+
+}  // namespace korvane

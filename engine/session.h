@@ -1,0 +1,34 @@
+// What one port's session works with: its terminal's channel, the application's
+// configuration, its row in the port view, its clock and its stop conditions.
+// Thread safety: a Session belongs to one session thread; the flags it points to are
+// atomics written by the front end's thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "app/KorvaneAppDownloadApp.h"
+#include "engine/port_view.h"
+#include "modules/channel/channel_abi.h"
+#include "platform/tick.h"
+
+namespace korvane {
+
+struct Session {
+    CKorvaneAppDownloadApp* app = nullptr;
+    IChannel* channel = nullptr;
+    IPortView* view = nullptr;
+    uint32_t nPort = 0;
+    // Wait for the first byte of an answer, in ms; changed along the session's steps.
+    uint32_t response_timeout = 5000;
+    const std::atomic<bool>* stop = nullptr;  // the session's own stop flag (may be null)
+    Clock* clock = &DefaultClock();
+
+    // False once the run was stopped (b_running cleared) or this session was told to stop.
+    bool Running() const {
+        return app->b_running.load(std::memory_order_relaxed) != 0 &&
+               (stop == nullptr || !stop->load(std::memory_order_relaxed));
+    }
+};
+
+}  // namespace korvane

@@ -1,0 +1,27 @@
+// The per-port session record that run control makes and hands to the session thread.
+// Thread safety: pApp, nPort and pChannel are set before the thread starts and only read
+// by it; bOpened and pThread belong to run control (front end's thread); bStop is set by
+// run control to make the session leave at its next wait.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "modules/channel/channel_abi.h"
+
+namespace korvane {
+
+class CKorvaneAppDownloadApp;
+
+struct _THREAD_PARA_T {
+    CKorvaneAppDownloadApp* pApp = nullptr;
+    uint32_t nPort = 0;
+    uint8_t bOpened = 0;
+    IChannel* pChannel = nullptr;
+    std::thread pThread;
+    std::atomic<bool> bStop{false};     // the session's own stop flag
+    std::atomic<bool> bFinished{false}; // set by the session thread as it returns
+};
+
+}  // namespace korvane

@@ -1,0 +1,52 @@
+/* The channel module's C interface (Ruduvar9).
+ *
+ * One channel object serves one serial port. The program calls four entries of
+ * the object's operation table: Open (5th), Close (6th), Read (8th) and Write (9th).
+ * Thread safety: one channel object is used by one thread at a time; different
+ * objects may be used from different threads at once. */
+#ifndef KORVANE_CHANNEL_ABI_H
+#define KORVANE_CHANNEL_ABI_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct IChannel IChannel;
+
+/* What Open is given: kind (always 0), the port number n of COMn, the baud rate. */
+typedef struct ChannelConfig {
+    uint32_t kind;
+    uint32_t port;
+    uint32_t baud;
+} ChannelConfig;
+
+typedef struct IChannelVtbl {
+    /* 1 */ uint32_t (*GetVersion)(IChannel* self);
+    /* 2 */ int32_t (*GetLastError)(IChannel* self);          /* errno of the last failed call, 0 if none */
+    /* 3 */ int32_t (*IsOpen)(IChannel* self);
+    /* 4 */ int32_t (*SetWriteTimeout)(IChannel* self, uint32_t ms);
+    /* 5 */ int32_t (*Open)(IChannel* self, const ChannelConfig* config); /* non-zero when open */
+    /* 6 */ void (*Close)(IChannel* self);
+    /* 7 */ int32_t (*Purge)(IChannel* self);                 /* drops unread input */
+    /* 8 */ int32_t (*Read)(IChannel* self, void* buffer, uint32_t capacity, uint32_t wait_ms, uint32_t reserved);
+    /* 9 */ int32_t (*Write)(IChannel* self, const void* data, uint32_t length, uint32_t reserved);
+} IChannelVtbl;
+
+struct IChannel {
+    const IChannelVtbl* vtbl;
+};
+
+/* Read: bytes placed in the buffer, 0 when nothing arrived within wait_ms, -1 on error
+ * (device gone or not open). Write: the bytes written (the whole buffer), or -1 when
+ * the device failed or did not take the data within the write time-out. */
+
+typedef int32_t (*CreateChannelFn)(IChannel** slot, uint32_t reserved); /* non-zero on success */
+typedef void (*ReleaseChannelFn)(IChannel* channel);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

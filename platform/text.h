@@ -1,0 +1,13 @@
+// UTF-8 / UTF-16 conversion. The program keeps UTF-8 in std::string; the modules'
+// W entry points take UTF-16. Invalid input is replaced by U+FFFD, never dropped silently.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace korvane
