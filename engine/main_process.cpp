@@ -1,0 +1,459 @@
+// The port session: identification, the way from the terminal's application into its
+// loader, every configured download in a fixed order, the final settings and the result.
+#include "engine/main_process.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/frame.h"
+#include "engine/identity.h"
+#include "engine/packet.h"
+#include "engine/response_reader.h"
+#include "engine/transfer.h"
+#include "platform/trace.h"
+
+namespace korvane {
+namespace {
+
+// Pauses of the session, in ms.
+constexpr uint32_t kSettleBeforeIdentifyMs = 1000;
+constexpr uint32_t kPlainTextGapMs = 100;
+constexpr uint32_t kCheckSpDelayMs = 5000;
+// Sleeps are cut into slices so that a stop is noticed at once.
+constexpr uint32_t kSleepSliceMs = 10;
+constexpr uint32_t kIdentifyTimeoutMs = 5000;
+
+// Command codes reported with failures that are not a packet's own command.
+constexpr int kCodeVersion = 5;
+constexpr int kCodePlainText = 600;
+constexpr int kCodeMainImage = 6000;
+constexpr int kCodeSecondImage = 6001;
+constexpr int kCodeLogo = 4;
+constexpr int kCodeErase = 5;
+constexpr int kCodeFile = 6;
+constexpr int kCodeAmr = 7;
+
+constexpr std::string_view kReadTusn = "READ TUSN";
+constexpr std::string_view kGotoFastboot = "GOTO FASTBOOT";
+constexpr std::string_view kCheckSp = "CHECK SP";
+constexpr std::string_view kAppIsRunning = "APP is Running";
+constexpr std::string_view kSecureBootDisabled = "Secure boot disable!";
+constexpr size_t kRemotePrefixLength = 8;  // "remote: "
+constexpr size_t kMaxTargetBytes = 255;     // the file record holds 256 bytes with its NUL
+constexpr size_t kSecureBootPayload = 16;
+
+// The bytes of a loaded item: its declared length, never more than what was loaded.
+std::span<const uint8_t> LoadedBytes(const std::vector<uint8_t>& data, int64_t declared) {
+    const auto length = static_cast<size_t>(std::clamp<int64_t>(declared, 0, static_cast<int64_t>(data.size())));
+    return {data.data(), length};
+}
+
+std::string_view TextOf(std::span<const char> buffer) {
+    return {buffer.data(), strnlen(buffer.data(), buffer.size())};
+}
+
+std::vector<std::string_view> SplitAtCrLf(std::string_view text) {
+    std::vector<std::string_view> parts;
+    for (size_t from = 0;;) {
+        const size_t at = text.find("\r\n", from);
+        parts.push_back(text.substr(from, at == std::string_view::npos ? std::string_view::npos : at - from));
+        if (at == std::string_view::npos) {
+            return parts;
+        }
+        from = at + 2;
+    }
+}
+
+size_t CountSlashes(std::string_view path) {
+    return static_cast<size_t>(std::count(path.begin(), path.end(), '/'));
+}
+
+class SessionDriver {
+public:
+    explicit SessionDriver(Session& s) : s_(s), app_(*s.app) {}
+
+    void Run() {
+        if (!Identify() || !OpenDownload() || !DownloadImages() || !DownloadLogo() || !DownloadFileSystem() ||
+            !DownloadAudio() || !ApplySettings()) {
+            return;
+        }
+        s_.view->SetResult(Port(), 1, nullptr, "PASS");
+    }
+
+private:
+    int Port() const { return static_cast<int>(s_.nPort); }
+    std::string_view Message() const { return TextOf(message_); }
+
+    // The answer's data as text: up to its length or its first NUL.
+    std::string_view DataText() const {
+        const size_t n = std::min<size_t>(dataLength_, data_.size());
+        const auto* text = reinterpret_cast<const char*>(data_.data());
+        return {text, strnlen(text, n)};
+    }
+
+    // "remote: APP is Running": the terminal's application already runs.
+    bool AppIsRunning() const {
+        const std::string_view message = Message();
+        return message.size() > kRemotePrefixLength && message.substr(kRemotePrefixLength).starts_with(kAppIsRunning);
+    }
+
+    void ClearReplyBuffers() {
+        data_.fill(0);
+        message_.fill(0);
+        dataLength_ = 0;
+    }
+
+    void SetMessage(std::string_view text) {
+        message_.fill(0);
+        std::memcpy(message_.data(), text.data(), std::min(text.size(), message_.size() - 1));
+    }
+
+    // Reports the failure of a step; code null when the step reports none.
+    void Fail(const int* code) { s_.view->SetResult(Port(), 0, code, std::string(Message())); }
+    void Fail(int code) { Fail(&code); }
+
+    // Pauses for ms in short slices; ends early when the session is stopped, and then the
+    // next exchange fails at once.
+    void Sleep(uint32_t ms) {
+        const uint32_t start = s_.clock->Now();
+        while (s_.Running()) {
+            const uint32_t elapsed = s_.clock->Now() - start;
+            if (elapsed >= ms) {
+                return;
+            }
+            s_.clock->Pause(std::min(kSleepSliceMs, ms - elapsed));
+        }
+    }
+
+    // Nothing more goes to the terminal once the session is stopped. A write the channel
+    // refuses is left to the reader, whose wait then reports the missing answer.
+    void Write(const uint8_t* bytes, size_t length) {
+        if (s_.Running()) {
+            WriteBytes(s_, bytes, length);
+        }
+    }
+
+    // One packet exchange: frame, write, answer into the data and message buffers.
+    bool SendCommand(uint32_t cmd, std::span<const uint8_t> payload) {
+        ClearReplyBuffers();
+        size_t escaped = 0;
+        const int frame_length = build_command_frame(s_.app, payload, command_.data(), cmd, &escaped);
+        if (frame_length < 0) {
+            std::snprintf(message_.data(), message_.size(), "data too long. oLen (%zu)", escaped);
+            return false;
+        }
+        Write(command_.data(), static_cast<size_t>(frame_length));
+        return check_response(s_, data_, message_, &dataLength_) == 0;
+    }
+
+    bool SendCommand(uint32_t cmd, std::string_view payload) {
+        return SendCommand(cmd, std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()));
+    }
+
+    // Writes a plain-text command as it stands, then clears the reply buffers.
+    void WritePlainText(std::string_view text) {
+        command_.fill(0);
+        std::memcpy(command_.data(), text.data(), text.size());
+        Write(command_.data(), text.size());
+        ClearReplyBuffers();
+    }
+
+    // ---- phase 1: identification, and the application's way into its loader ----
+
+    bool Identify() {
+        Sleep(kSettleBeforeIdentifyMs);
+        s_.response_timeout = kIdentifyTimeoutMs;
+        if (SendCommand(kCmdVersion, std::span<const uint8_t>())) {
+            const std::vector<std::string_view> parts = SplitAtCrLf(DataText());
+            if (parts.size() < 3) {
+                SetMessage("Get fwversion failed");
+                Fail(kCodeVersion);
+                return false;
+            }
+            s_.view->SetStepText(Port(), std::string(parts[2]));
+            return true;
+        }
+        // No answer to the version request: the terminal runs its application. A stopped
+        // session ends with this report rather than talk to the terminal again.
+        Fail(nullptr);
+        if (!s_.Running()) {
+            return false;
+        }
+        return CheckIdentity() && EnterLoader();
+    }
+
+    bool CheckIdentity() {
+        if (app_.b_checkTUSN == 0) {
+            return true;
+        }
+        std::array<char, kMaxFrame> tusn{};
+        WritePlainText(kReadTusn);
+        if (read_tusn_reply(s_, message_, tusn) != 0) {
+            SetMessage("READ TUSN ERROR");
+            Fail(kCodePlainText);
+            return false;
+        }
+        return compare_identity(s_, TextOf(tusn)) == 0;
+    }
+
+    bool EnterLoader() {
+        Sleep(kPlainTextGapMs);
+        WritePlainText(kGotoFastboot);
+        if (wait_okay(s_, message_) != 0) {
+            Fail(kCodePlainText);
+            return false;
+        }
+        Sleep(kPlainTextGapMs);
+        return true;
+    }
+
+    bool OpenDownload() {
+        if (!SendCommand(kCmdOpenDownload, "0")) {
+            Fail(static_cast<int>(kCmdOpenDownload));
+            return false;
+        }
+        return true;
+    }
+
+    // ---- phase 2: application images ----
+
+    bool DownloadImages() {
+        if (app_.b_downloadApp == 0 || app_.imageCount < 1) {
+            return true;
+        }
+        if (!SendImage(kStepMainApp, LoadedBytes(app_.mainImage, app_.mainImageSize))) {
+            Fail(kCodeMainImage);
+            if (AppIsRunning()) {
+                ResetRunningApp();
+            }
+            return false;
+        }
+        if (app_.imageCount >= 2 && !SendImage(kStepSecondApp, LoadedBytes(app_.secondImage, app_.secondImageSize))) {
+            Fail(kCodeSecondImage);
+            return false;
+        }
+        return true;
+    }
+
+    bool SendImage(int step, std::span<const uint8_t> image) {
+        s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(image.size()));
+        message_.fill(0);
+        return send_image(s_, image, message_) == 0;
+    }
+
+    // The loader answered that the application runs: switch auto-run off and reset the
+    // terminal; the port's run ends without a result of its own.
+    void ResetRunningApp() {
+        SetMessage("App is running, reset.");
+        Fail(nullptr);
+        KTRACE("MainProcess, if(b_DontAutoRun == TRUE)");
+        KTRACE("\n");
+        if (!SendCommand(kCmdAutoRun, "0")) {
+            Fail(static_cast<int>(kCmdAutoRun));
+            return;
+        }
+        if (!SendCommand(kCmdReset, "0")) {
+            Fail(static_cast<int>(kCmdReset));
+        }
+    }
+
+    // ---- phase 3: logo ----
+
+    bool DownloadLogo() {
+        if (app_.b_downloadLogo == 0) {
+            return true;
+        }
+        return SendBlock(kStepLogo, kCmdLogo, LoadedBytes(app_.logoBlock, app_.logoBlockSize), kCodeLogo);
+    }
+
+    bool SendBlock(int step, uint32_t cmd, std::span<const uint8_t> block, int code) {
+        s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(block.size()));
+        message_.fill(0);
+        if (send_block(s_, cmd, block, message_) != 0) {
+            Fail(code);
+            return false;
+        }
+        return true;
+    }
+
+    // ---- phase 4: file system ----
+
+    bool SendRecord(uint32_t cmd, const Record& record, const int* code) {
+        message_.fill(0);
+        if (send_record(s_, cmd, record, message_) != 0) {
+            Fail(code);
+            return false;
+        }
+        return true;
+    }
+
+    bool SendRecord(uint32_t cmd, const Record& record) {
+        const int code = static_cast<int>(cmd);
+        return SendRecord(cmd, record, &code);
+    }
+
+    bool DownloadFileSystem() {
+        if (app_.b_fileDownload == 0) {
+            return true;
+        }
+        if (app_.b_fsConfig != 0 &&
+            !SendRecord(kCmdFsConfig, FsConfigRecord(app_.fsType, app_.fsDMA, app_.fsBaud), nullptr)) {
+            return false;
+        }
+        s_.view->SetStep(Port(), kStepErase, 1, 100);
+        if (!SendRecord(kCmdErase, EraseRecord(), &kCodeErase)) {
+            return false;
+        }
+        if (app_.b_fsPart1Init != 0 && !InitPartition(app_.fsPart1Drive, app_.fsPart1Address, app_.fsPart1Size)) {
+            return false;
+        }
+        if (app_.b_fsPart2Init != 0 && !InitPartition(app_.fsPart2Drive, app_.fsPart2Address, app_.fsPart2Size)) {
+            return false;
+        }
+        s_.view->SetProgress(Port(), 100);
+        const struct {
+            int flag;
+            const std::string& target;
+            const std::vector<_tagDownloadImageData>& files;
+            int code;
+        } sets[] = {
+            {app_.b_filePush1, app_.targetPath1, app_.fileList1, kCodeFile},
+            {app_.b_filePush2, app_.targetPath2, app_.fileList2, static_cast<int>(kCmdMakeDir)},
+            {app_.b_filePush3, app_.targetPath3, app_.fileList3, kCodeFile},
+        };
+        for (const auto& set : sets) {
+            if (set.flag != 0 && !PushFileSet(set.target, set.files, set.code)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool InitPartition(const std::string& drive_letter, int address, int size) {
+        const Record record =
+            InitPlusDataRecord(drive_letter + ":", static_cast<uint32_t>(address), size, app_.spiFlashSize);
+        return SendRecord(kCmdPartitionInit, record);
+    }
+
+    // A target of a drive and one directory is prepared first; then every file goes to
+    // target + "/" + its name.
+    bool PushFileSet(const std::string& target, const std::vector<_tagDownloadImageData>& files, int code) {
+        if (CountSlashes(target) == 1 && !SendRecord(kCmdMakeDir, TextRecord(target, 0))) {
+            return false;
+        }
+        for (const _tagDownloadImageData& file : files) {
+            const std::string_view name = TextOf(file.szName);
+            const std::string file_target = target + "/" + std::string(name);
+            if (file_target.size() > kMaxTargetBytes) {
+                std::snprintf(message_.data(), message_.size(), "Target path too long (%zu bytes, at most %zu): %s",
+                              file_target.size(), kMaxTargetBytes, file_target.c_str());
+                Fail(code);
+                return false;
+            }
+            const std::span<const uint8_t> bytes = LoadedBytes(file.pData, file.nSize);
+            s_.view->SetStep(Port(), kStepFile, 1, static_cast<uint32_t>(bytes.size()));
+            message_.fill(0);
+            if (send_file(s_, bytes, file_target, message_) != 0) {
+                Fail(code);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // ---- phase 5: audio ----
+
+    bool DownloadAudio() {
+        if (app_.b_downloadAMR == 0) {
+            return true;
+        }
+        return SendBlock(kStepAmr, kCmdAmr, LoadedBytes(app_.amrData, app_.amrSize), kCodeAmr);
+    }
+
+    // ---- phase 6: settings and finish ----
+
+    bool ApplySettings() {
+        if (app_.b_autoRun != 0) {
+            KTRACE("MainProcess, if (pApp->b_autoRun)");
+            KTRACE("\n");
+            if (!SendCommand(kCmdAutoRun, "1")) {
+                Fail(static_cast<int>(kCmdAutoRun));
+                return false;
+            }
+        }
+        return EnableSecureBoot() && RunApp() && CheckSp();
+    }
+
+    bool EnableSecureBoot() {
+        if (app_.b_secureBoot == 0) {
+            return true;
+        }
+        static constexpr std::array<uint8_t, kSecureBootPayload> kZeros{};
+        if (!SendCommand(kCmdSecureBootQuery, kZeros)) {
+            Fail(static_cast<int>(kCmdSecureBootQuery));
+            return false;
+        }
+        if (DataText().find(kSecureBootDisabled) != std::string_view::npos && !SendCommand(kCmdSecureBootEnable, kZeros)) {
+            Fail(static_cast<int>(kCmdSecureBootEnable));
+            return false;
+        }
+        return true;
+    }
+
+    bool RunApp() {
+        if (app_.b_runApp == 0 || SendCommand(kCmdRunApp, std::span<const uint8_t>())) {
+            return true;
+        }
+        Fail(static_cast<int>(kCmdRunApp));
+        return AppIsRunning();
+    }
+
+    bool CheckSp() {
+        if (app_.b_checkSP == 0) {
+            return true;
+        }
+        s_.view->SetStep(Port(), kStepWaiting, 0, 0);
+        Sleep(kCheckSpDelayMs);
+        WritePlainText(kCheckSp);
+        if (wait_okay(s_, message_) != 0) {
+            Fail(kCodePlainText);
+            return false;
+        }
+        return true;
+    }
+
+    Session& s_;
+    const CKorvaneAppDownloadApp& app_;
+    std::array<uint8_t, kMaxFrame> command_{};
+    std::array<uint8_t, 256> data_{};
+    std::array<char, 256> message_{};
+    uint32_t dataLength_ = 0;
+};
+
+}  // namespace
+
+int RunSession(Session& s) {
+    SessionDriver(s).Run();
+    return 0;
+}
+
+int MainProcess(_THREAD_PARA_T* para) {
+    Session s;
+    s.app = para->pApp;
+    s.channel = para->pChannel;
+    s.view = para->pApp->portView;
+    s.nPort = para->nPort;
+    s.stop = &para->bStop;
+    s.clock = &DefaultClock();
+    RunSession(s);
+    para->bFinished.store(true);
+    return 0;
+}
+
+}  // namespace korvane
