@@ -1,27 +1,38 @@
-// One HTTP or HTTPS GET whose body comes back as text.
-// Thread safety: one client is used by one thread at a time.
+// One HTTP or HTTPS GET whose body comes back as text (UTF-8, as received).
+// Thread safety: one client is used by one thread at a time; separate clients may run at once.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace korvane {
 
+// Limits of one request, in milliseconds. Expiry of either is reported as result 2.
+struct HttpTimeouts {
+    long connectMs = 10000;
+    long totalMs = 10000;
+};
+
 class CHttpClient {
 public:
     CHttpClient();
+    explicit CHttpClient(HttpTimeouts timeouts);
     virtual ~CHttpClient();
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
 
-    // 0 the request was made (response holds the body, empty when sending failed);
-    // 1 not http(s), or a failure other than a time-out; 2 a time-out.
+    // 0 the request was made: response holds the body (empty when the request could not be
+    // sent or nothing came back); 1 not http(s), or a failure other than a time-out;
+    // 2 a time-out. On 1 and 2 the response is empty. The body is sent with the GET when
+    // not empty.
     int Request(const std::string& url, std::string body, std::string& response);
+    // Ends the request in progress, if any.
     void Clear();
 
 private:
-    void* pSession = nullptr;
-    void* pConnection = nullptr;
-    void* pFile = nullptr;
+    struct Transfer;
+    HttpTimeouts timeouts_;
+    std::unique_ptr<Transfer> pFile;  // the request in progress
 };
 
 }  // namespace korvane

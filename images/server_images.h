@@ -1,4 +1,6 @@
 // The application images published on the server: fetched, verified, unwrapped and held.
+// Thread safety: runs on the front end's thread only (start-up and the settings command),
+// never while sessions read the images.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +11,9 @@
 
 namespace korvane {
 
-// The image buffers of one fetch, 1 MiB each.
+// The image buffers of one fetch, 1 MiB each once a fetch has run. Each length is set to
+// the capacity before its fetch and stays there when the fetch fails, so the start-up MD5
+// check then digests the whole buffer and reports the mismatch.
 struct ServerImageBuffers {
     std::vector<uint8_t> main;
     std::vector<uint8_t> second;
@@ -17,15 +21,25 @@ struct ServerImageBuffers {
     int32_t secondLength = 0;
 };
 
-// Splits an image-list response at commas into the main and second image URLs.
+inline constexpr char kMainImageName[] = "MainApp.img";
+inline constexpr char kSecondImageName[] = "SecondApp.img";
+
+// Splits an image-list response at commas: the first non-empty field is the main image
+// URL, the next non-empty field the second; runs of commas count as one, fields are not
+// trimmed, later fields are ignored, a missing field gives an empty URL.
 void ParseImageList(const std::string& response, std::string& mainUrl, std::string& secondUrl);
 // 1 when the whole file was fetched and fits in capacity bytes (length in: capacity,
-// out: bytes written); 0 otherwise, with dest and length unchanged.
+// out: bytes written); 0 otherwise, with dest and length unchanged. The answer must be
+// status 200 with a Content-Length above 0.
 int FetchImage(const std::string& url, uint8_t* dest, int32_t& length);
-// 0, or -1 .. -4 (main fetch, main envelope, second fetch, second envelope).
+// Fetches, verifies and unwraps app.mainImageUrl then app.secondImageUrl (an empty URL is
+// skipped). 0, or -1 .. -4 (main fetch, main envelope, second fetch, second envelope); a
+// failure ends the procedure at once.
 int FetchServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers);
-// 1 when the images were fetched and copied into the application object, 0 otherwise.
-// The buffers of the last fetch stay in buffers for the start-up MD5 checks.
+// Runs FetchServerImages and copies the images into the application object (imageCount,
+// names "MainApp.img"/"SecondApp.img"); 1 on success, 0 on failure with imageCount 0 and
+// the earlier copies kept. The buffers of the last fetch stay in buffers for the start-up
+// MD5 checks. b_appLoaded is the caller's to set.
 int LoadServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers);
 
 }  // namespace korvane

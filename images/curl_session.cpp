@@ -1,0 +1,61 @@
+#include "images/curl_session.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace korvane {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsHttpUrl(std::string_view url) {
+    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+}
+
+CURL* NewTransfer() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    CURL* transfer = curl_easy_init();
+    if (transfer == nullptr) {
+        return nullptr;
+    }
+    curl_easy_setopt(transfer, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(transfer, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(transfer, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(transfer, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(transfer, CURLOPT_NOSIGNAL, 1L);
+    return transfer;
+}
+
+void TrustServers(CURL* transfer, bool checkHostName) {
+    curl_easy_setopt(transfer, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(transfer, CURLOPT_SSL_VERIFYHOST, checkHostName ? 2L : 0L);
+    const char* extra = std::getenv(kExtraCaFileVariable);
+    if (extra == nullptr || *extra == '\0') {
+        return;
+    }
+    // CAINFO replaces libcurl's default bundle; keeping the default CA directory keeps the
+    // system's authorities trusted beside the extra file.
+    char* defaultPath = nullptr;
+    if (curl_easy_getinfo(transfer, CURLINFO_CAPATH, &defaultPath) == CURLE_OK && defaultPath != nullptr) {
+        curl_easy_setopt(transfer, CURLOPT_CAPATH, defaultPath);
+    }
+    curl_easy_setopt(transfer, CURLOPT_CAINFO, extra);
+}
+
+}  // namespace korvane
