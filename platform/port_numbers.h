@@ -13,9 +13,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
+
+// n for a port name "COMn" (any case, blanks around it ignored), else 0.
+int PortNumberFromName(std::string_view name);
 
 // Folder of ComPorts.ini: KORVANE_CONFIG_DIR when set, else the executable's folder.
 std::string PortTableDir();
@@ -23,7 +27,8 @@ std::string PortTableDir();
 class PortNumberTable {
 public:
     explicit PortNumberTable(std::string config_dir);
-    // The number for a location, assigning the lowest free one on first sight; 0 on failure.
+    // The number for a location, assigning the lowest free one on first sight (numbers of
+    // present virtual ports count as taken); 0 on failure or for an empty location.
     int NumberFor(const std::string& location);
     // The location recorded for a number.
     std::optional<std::string> LocationOf(int number) const;
@@ -45,5 +50,9 @@ std::vector<VirtualPort> ListVirtualPorts(const std::string& dir);
 // The device node to open for port n: the virtual port when it exists, else the device
 // of the location the table records for n (/dev/serial/by-path/<location> or /dev/<name>).
 std::optional<std::string> DeviceForPort(int number);
+// The device node of a recorded location below dev_root: dev_root/serial/by-path/<location>
+// when it exists, else dev_root/<location>. Nothing when neither is a character device or the
+// location is not a plain name (no '/', not "." or "..").
+std::optional<std::string> DeviceForLocation(const std::string& location, const std::string& dev_root = "/dev");
 
 }  // namespace korvane

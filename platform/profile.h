@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -20,5 +21,8 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
                         const std::optional<std::string>& value);
 // Key names of a section, in file order, first occurrences only.
 std::vector<std::string> ReadProfileKeys(const std::string& file, const std::string& section);
+// Key/value pairs of a section, in file order, first occurrences only, read in one pass.
+std::vector<std::pair<std::string, std::string>> ReadProfileSection(const std::string& file,
+                                                                     const std::string& section);
 
 }  // namespace korvane

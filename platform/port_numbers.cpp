@@ -1,0 +1,152 @@
+#include "platform/port_numbers.h"
+
+#include "platform/file_replace.h"
+#include "platform/module_path.h"
+#include "platform/profile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <system_error>
+
+namespace korvane {
+namespace {
+
+constexpr const char* kTableFile = "ComPorts.ini";
+constexpr const char* kSection = "Ports";
+constexpr int kHighestPortNumber = 65535;
+constexpr size_t kMaxDescriptionSize = 4096;
+
+std::string EnvOrEmpty(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string_view Trim(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+bool IsCharacterDevice(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_character_file(path, error);  // follows links
+}
+
+std::string ReadDescription(const std::string& path) {
+    const FileContents contents = ReadWholeFile(path, kMaxDescriptionSize);
+    return contents.status == FileContents::kRead ? std::string(Trim(contents.bytes)) : std::string();
+}
+
+// Assignment reads the table and then writes it; one lock keeps two threads of this process
+// from handing out the same number.
+std::mutex& AssignMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+int PortNumberFromName(std::string_view name) {
+    name = Trim(name);
+    if (name.size() < 4 || (name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') {
+        return 0;
+    }
+    const std::string_view digits = name.substr(3);
+    int number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc() || end != digits.data() + digits.size() || number < 1 || number > kHighestPortNumber) {
+        return 0;
+    }
+    return number;
+}
+
+std::string PortTableDir() {
+    const std::string configured = EnvOrEmpty("KORVANE_CONFIG_DIR");
+    return configured.empty() ? OwnModuleDir() : configured;
+}
+
+PortNumberTable::PortNumberTable(std::string config_dir) : file_(std::move(config_dir) + "/" + kTableFile) {}
+
+int PortNumberTable::NumberFor(const std::string& location) {
+    if (Trim(location).empty()) {
+        return 0;
+    }
+    std::lock_guard lock(AssignMutex());
+    std::set<int> taken;
+    for (const auto& [key, value] : ReadProfileSection(file_, kSection)) {
+        const int number = PortNumberFromName(value);
+        if (key == location && number != 0) {
+            return number;
+        }
+        taken.insert(number);
+    }
+    for (const auto& port : ListVirtualPorts(VirtualPortDir())) {
+        taken.insert(port.number);
+    }
+    int number = 1;
+    while (taken.count(number) != 0) {
+        ++number;
+    }
+    if (number > kHighestPortNumber ||
+        !WriteProfileString(file_, kSection, location, "COM" + std::to_string(number))) {
+        return 0;
+    }
+    return number;
+}
+
+std::optional<std::string> PortNumberTable::LocationOf(int number) const {
+    for (const auto& [key, value] : ReadProfileSection(file_, kSection)) {
+        if (number != 0 && PortNumberFromName(value) == number) {
+            return key;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string VirtualPortDir() { return EnvOrEmpty("KORVANE_VIRTUAL_PORTS"); }
+
+std::vector<VirtualPort> ListVirtualPorts(const std::string& dir) {
+    std::vector<VirtualPort> ports;
+    if (dir.empty()) {
+        return ports;
+    }
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const int number = PortNumberFromName(name);
+        // Only the exact spelling "COM<n>" is a port; the .desc files and others are not.
+        if (number == 0 || name != "COM" + std::to_string(number) || !IsCharacterDevice(it->path())) {
+            continue;
+        }
+        ports.push_back({number, it->path().string(), ReadDescription(it->path().string() + ".desc")});
+    }
+    std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
+    return ports;
+}
+
+std::optional<std::string> DeviceForPort(int number) {
+    if (number < 1 || number > kHighestPortNumber) {
+        return std::nullopt;
+    }
+    const std::string virtual_dir = VirtualPortDir();
+    if (!virtual_dir.empty()) {
+        const std::string device = virtual_dir + "/COM" + std::to_string(number);
+        if (IsCharacterDevice(device)) {
+            return device;
+        }
+    }
+    const auto location = PortNumberTable(PortTableDir()).LocationOf(number);
+    if (!location) {
+        return std::nullopt;
+    }
+    return DeviceForLocation(*location);
+}
+
+}  // namespace korvane

@@ -1,0 +1,39 @@
+// The text model behind profile.h: an INI file held as its original lines, so that a
+// change touches one line and leaves comments, order and other sections as they were.
+// Pure functions on memory; file access and locking are in profile.cpp.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace korvane {
+
+enum class ProfileEncoding { kUtf8, kUtf8Bom, kUtf16Le };
+
+struct ProfileDocument {
+    ProfileEncoding encoding = ProfileEncoding::kUtf8;
+    // UTF-8 text of each line, each with its own line ending (the last may have none).
+    // Bytes of a UTF-8 file are kept as they are, valid or not.
+    std::vector<std::string> lines;
+};
+
+ProfileDocument DecodeProfile(std::string_view bytes);
+std::string EncodeProfile(const ProfileDocument& document);
+
+// The first occurrence of the key in the first section of that name, blanks trimmed.
+std::optional<std::string> FindProfileValue(const ProfileDocument& document, std::string_view section,
+                                            std::string_view key);
+// Key/value pairs of the first section of that name, first occurrence of each key only.
+std::vector<std::pair<std::string, std::string>> ProfileSectionEntries(const ProfileDocument& document,
+                                                                        std::string_view section);
+
+enum class ProfileEdit { kChanged, kUnchanged, kRejected };
+// Sets or (with no value) removes a key. Names or values that would break the line
+// structure (line breaks, a '=' in a key, a ']' in a section name, empty names) are rejected.
+ProfileEdit SetProfileValue(ProfileDocument& document, std::string_view section, std::string_view key,
+                            const std::optional<std::string>& value);
+
+}  // namespace korvane
