@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/frame.h"
 #include "engine/identity.h"
 #include "engine/packet.h"
 #include "engine/response_reader.h"
@@ -45,17 +44,11 @@ constexpr std::string_view kCheckSp = "CHECK SP";
 constexpr std::string_view kAppIsRunning = "APP is Running";
 constexpr std::string_view kSecureBootDisabled = "Secure boot disable!";
 constexpr size_t kRemotePrefixLength = 8;  // "remote: "
-constexpr size_t kMaxTargetBytes = 255;     // the file record holds 256 bytes with its NUL
-constexpr size_t kSecureBootPayload = 16;
 
 // The bytes of a loaded item: its declared length, never more than what was loaded.
 std::span<const uint8_t> LoadedBytes(const std::vector<uint8_t>& data, int64_t declared) {
     const auto length = static_cast<size_t>(std::clamp<int64_t>(declared, 0, static_cast<int64_t>(data.size())));
     return {data.data(), length};
-}
-
-std::string_view TextOf(std::span<const char> buffer) {
-    return {buffer.data(), strnlen(buffer.data(), buffer.size())};
 }
 
 std::vector<std::string_view> SplitAtCrLf(std::string_view text) {
@@ -88,13 +81,11 @@ public:
 
 private:
     int Port() const { return static_cast<int>(s_.nPort); }
-    std::string_view Message() const { return TextOf(message_); }
+    std::string_view Message() const { return BufferText(message_); }
 
     // The answer's data as text: up to its length or its first NUL.
     std::string_view DataText() const {
-        const size_t n = std::min<size_t>(dataLength_, data_.size());
-        const auto* text = reinterpret_cast<const char*>(data_.data());
-        return {text, strnlen(text, n)};
+        return BufferText(std::span<const uint8_t>(data_.data(), std::min<size_t>(dataLength_, data_.size())));
     }
 
     // "remote: APP is Running": the terminal's application already runs.
@@ -107,11 +98,6 @@ private:
         data_.fill(0);
         message_.fill(0);
         dataLength_ = 0;
-    }
-
-    void SetMessage(std::string_view text) {
-        message_.fill(0);
-        std::memcpy(message_.data(), text.data(), std::min(text.size(), message_.size() - 1));
     }
 
     // Reports the failure of a step; code null when the step reports none.
@@ -131,37 +117,24 @@ private:
         }
     }
 
-    // Nothing more goes to the terminal once the session is stopped. A write the channel
-    // refuses is left to the reader, whose wait then reports the missing answer.
-    void Write(const uint8_t* bytes, size_t length) {
-        if (s_.Running()) {
-            WriteBytes(s_, bytes, length);
-        }
-    }
-
-    // One packet exchange: frame, write, answer into the data and message buffers.
+    // One packet exchange, its answer in the data and message buffers. Nothing more goes
+    // to the terminal once the session is stopped.
     bool SendCommand(uint32_t cmd, std::span<const uint8_t> payload) {
         ClearReplyBuffers();
-        size_t escaped = 0;
-        const int frame_length = build_command_frame(s_.app, payload, command_.data(), cmd, &escaped);
-        if (frame_length < 0) {
-            std::snprintf(message_.data(), message_.size(), "data too long. oLen (%zu)", escaped);
-            return false;
-        }
-        Write(command_.data(), static_cast<size_t>(frame_length));
-        return check_response(s_, data_, message_, &dataLength_) == 0;
+        return s_.Running() && send_command(s_, cmd, payload, data_, message_, &dataLength_) == 0;
     }
 
-    bool SendCommand(uint32_t cmd, std::string_view payload) {
-        return SendCommand(cmd, std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()));
-    }
-
-    // Writes a plain-text command as it stands, then clears the reply buffers.
-    void WritePlainText(std::string_view text) {
+    // Writes a plain-text command as it stands, then clears the reply buffers; false when
+    // the session was stopped or the channel did not take it ("Port lost").
+    bool WritePlainText(std::string_view text) {
         command_.fill(0);
         std::memcpy(command_.data(), text.data(), text.size());
-        Write(command_.data(), text.size());
+        const bool written = s_.Running() && WriteBytes(s_, command_.data(), text.size());
         ClearReplyBuffers();
+        if (!written && s_.Running()) {
+            SetMessage(message_, kMsgPortLost);
+        }
+        return written;
     }
 
     // ---- phase 1: identification, and the application's way into its loader ----
@@ -172,7 +145,7 @@ private:
         if (SendCommand(kCmdVersion, std::span<const uint8_t>())) {
             const std::vector<std::string_view> parts = SplitAtCrLf(DataText());
             if (parts.size() < 3) {
-                SetMessage("Get fwversion failed");
+                SetMessage(message_, "Get fwversion failed");
                 Fail(kCodeVersion);
                 return false;
             }
@@ -192,20 +165,18 @@ private:
         if (app_.b_checkTUSN == 0) {
             return true;
         }
-        std::array<char, kMaxFrame> tusn{};
-        WritePlainText(kReadTusn);
-        if (read_tusn_reply(s_, message_, tusn) != 0) {
-            SetMessage("READ TUSN ERROR");
+        std::array<char, kReaderBufferSize + 1> tusn{};
+        if (!WritePlainText(kReadTusn) || read_tusn_reply(s_, message_, tusn) != 0) {
+            SetMessage(message_, "READ TUSN ERROR");
             Fail(kCodePlainText);
             return false;
         }
-        return compare_identity(s_, TextOf(tusn)) == 0;
+        return compare_identity(s_, BufferText(tusn)) == 0;
     }
 
     bool EnterLoader() {
         Sleep(kPlainTextGapMs);
-        WritePlainText(kGotoFastboot);
-        if (wait_okay(s_, message_) != 0) {
+        if (!WritePlainText(kGotoFastboot) || wait_okay(s_, message_) != 0) {
             Fail(kCodePlainText);
             return false;
         }
@@ -214,7 +185,7 @@ private:
     }
 
     bool OpenDownload() {
-        if (!SendCommand(kCmdOpenDownload, "0")) {
+        if (!SendCommand(kCmdOpenDownload, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdOpenDownload));
             return false;
         }
@@ -244,21 +215,21 @@ private:
     bool SendImage(int step, std::span<const uint8_t> image) {
         s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(image.size()));
         message_.fill(0);
-        return send_image(s_, image, message_) == 0;
+        return s_.Running() && send_image(s_, image, message_) == 0;
     }
 
     // The loader answered that the application runs: switch auto-run off and reset the
     // terminal; the port's run ends without a result of its own.
     void ResetRunningApp() {
-        SetMessage("App is running, reset.");
+        SetMessage(message_, "App is running, reset.");
         Fail(nullptr);
         KTRACE("MainProcess, if(b_DontAutoRun == TRUE)");
         KTRACE("\n");
-        if (!SendCommand(kCmdAutoRun, "0")) {
+        if (!SendCommand(kCmdAutoRun, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdAutoRun));
             return;
         }
-        if (!SendCommand(kCmdReset, "0")) {
+        if (!SendCommand(kCmdReset, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdReset));
         }
     }
@@ -275,7 +246,7 @@ private:
     bool SendBlock(int step, uint32_t cmd, std::span<const uint8_t> block, int code) {
         s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(block.size()));
         message_.fill(0);
-        if (send_block(s_, cmd, block, message_) != 0) {
+        if (!s_.Running() || send_block(s_, cmd, block, message_) != 0) {
             Fail(code);
             return false;
         }
@@ -286,7 +257,7 @@ private:
 
     bool SendRecord(uint32_t cmd, const Record& record, const int* code) {
         message_.fill(0);
-        if (send_record(s_, cmd, record, message_) != 0) {
+        if (!s_.Running() || send_record(s_, cmd, record, message_) != 0) {
             Fail(code);
             return false;
         }
@@ -348,18 +319,18 @@ private:
             return false;
         }
         for (const _tagDownloadImageData& file : files) {
-            const std::string_view name = TextOf(file.szName);
+            const std::string_view name = BufferText(file.szName);
             const std::string file_target = target + "/" + std::string(name);
-            if (file_target.size() > kMaxTargetBytes) {
+            if (file_target.size() >= kTargetPathLimit) {
                 std::snprintf(message_.data(), message_.size(), "Target path too long (%zu bytes, at most %zu): %s",
-                              file_target.size(), kMaxTargetBytes, file_target.c_str());
+                              file_target.size(), kTargetPathLimit - 1, file_target.c_str());
                 Fail(code);
                 return false;
             }
             const std::span<const uint8_t> bytes = LoadedBytes(file.pData, file.nSize);
             s_.view->SetStep(Port(), kStepFile, 1, static_cast<uint32_t>(bytes.size()));
             message_.fill(0);
-            if (send_file(s_, bytes, file_target, message_) != 0) {
+            if (!s_.Running() || send_file(s_, bytes, file_target, message_) != 0) {
                 Fail(code);
                 return false;
             }
@@ -382,7 +353,7 @@ private:
         if (app_.b_autoRun != 0) {
             KTRACE("MainProcess, if (pApp->b_autoRun)");
             KTRACE("\n");
-            if (!SendCommand(kCmdAutoRun, "1")) {
+            if (!SendCommand(kCmdAutoRun, CharPayload('1'))) {
                 Fail(static_cast<int>(kCmdAutoRun));
                 return false;
             }
@@ -394,12 +365,12 @@ private:
         if (app_.b_secureBoot == 0) {
             return true;
         }
-        static constexpr std::array<uint8_t, kSecureBootPayload> kZeros{};
-        if (!SendCommand(kCmdSecureBootQuery, kZeros)) {
+        if (!SendCommand(kCmdSecureBootQuery, kSecureBootPayload)) {
             Fail(static_cast<int>(kCmdSecureBootQuery));
             return false;
         }
-        if (DataText().find(kSecureBootDisabled) != std::string_view::npos && !SendCommand(kCmdSecureBootEnable, kZeros)) {
+        const bool disabled = DataText().find(kSecureBootDisabled) != std::string_view::npos;
+        if (disabled && !SendCommand(kCmdSecureBootEnable, kSecureBootPayload)) {
             Fail(static_cast<int>(kCmdSecureBootEnable));
             return false;
         }
@@ -420,8 +391,7 @@ private:
         }
         s_.view->SetStep(Port(), kStepWaiting, 0, 0);
         Sleep(kCheckSpDelayMs);
-        WritePlainText(kCheckSp);
-        if (wait_okay(s_, message_) != 0) {
+        if (!WritePlainText(kCheckSp) || wait_okay(s_, message_) != 0) {
             Fail(kCodePlainText);
             return false;
         }
