@@ -13,5 +13,6 @@ target_link_libraries(korvane::mbedtls INTERFACE ${MBEDTLS_LIBRARY} ${MBEDX509_L
 
 find_package(Threads REQUIRED)
 find_package(CURL REQUIRED)
+find_package(OpenSSL REQUIRED)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
