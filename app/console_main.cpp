@@ -1,0 +1,46 @@
+// The console front end: the same start-up as the window, messages on stderr.
+#include <cstdio>
+#include <string>
+
+#include "app/KorvaneAppDownloadApp.h"
+#include "app/console_options.h"
+#include "app/front_ends.h"
+#include "app/stderr_sink.h"
+#include "platform/module_path.h"
+
+namespace korvane {
+
+namespace {
+
+// Exit statuses of the console front end.
+constexpr int kExitOk = 0;
+constexpr int kExitStartupEnded = 2;
+
+// Runs start-up from the options; false when it ended (its message has been shown).
+bool StartConsole(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IMessageSink& sink) {
+    const std::string programDir = OwnModuleDir();
+    const std::string configDir = options.configDir.empty() ? programDir : options.configDir;
+    return app.InitInstance(sink, configDir, programDir);
+}
+
+}  // namespace
+
+int RunConsole(int argc, char** argv) {
+    ConsoleOptions options;
+    std::string error;
+    if (!ParseConsoleOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), ConsoleUsage());
+        return kExitStartupEnded;
+    }
+    if (options.help) {
+        std::fputs(ConsoleUsage(), stdout);
+        return kExitOk;
+    }
+    StderrMessageSink sink;
+    CKorvaneAppDownloadApp app;
+    const bool started = StartConsole(app, options, sink);
+    app.ExitInstance();
+    return started ? kExitOk : kExitStartupEnded;
+}
+
+}  // namespace korvane

@@ -1,0 +1,23 @@
+// The console front end's command line.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+inline constexpr const char* kHeadlessOption = "--headless";
+
+struct ConsoleOptions {
+    std::string configDir;  // --config-dir; empty: the executable's folder
+    bool help = false;      // --help
+};
+
+// True when the command line asks for the console front end.
+bool WantsConsole(int argc, char** argv);
+// Parses every argument after the program name (--headless included); false with a
+// one-line reason in error for an unknown option or a missing value.
+bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::string& error);
+// The usage text, one option per line.
+const char* ConsoleUsage();
+
+}  // namespace korvane
