@@ -1,0 +1,231 @@
+#include "sim/sim_terminal.h"
+
+#include <algorithm>
+#include <deque>
+#include <vector>
+
+#include "sim/wire_time.h"
+
+namespace korvane::sim {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr size_t kReadChunk = 4096;
+// Paced answers leave in slices this small (about 1.4 ms at 115200 baud), so the tool
+// sees bytes arrive at the line's pace rather than in bursts.
+constexpr size_t kPaceSlice = 16;
+
+}  // namespace
+
+struct SimTerminal::Outgoing {
+    Answer answer;
+    SteadyClock::time_point not_before;  // when the request had fully arrived
+    bool started = false;
+    SteadyClock::time_point start;
+    size_t sent = 0;
+};
+
+SimTerminal::SimTerminal(SimTerminalConfig config) : config_(std::move(config)) {}
+
+SimTerminal::~SimTerminal() { Unplug(); }
+
+std::string SimTerminal::LinkPath() const { return VirtualPortLink(config_.ports_dir, config_.port); }
+
+bool SimTerminal::Plug(std::string& error) {
+    if (Plugged()) {
+        error = "COM" + std::to_string(config_.port) + " is plugged in already";
+        return false;
+    }
+    Unplug();  // joins the thread of an earlier plug that a fault ended
+    if (config_.ports_dir.empty()) {
+        error = "no folder for virtual ports (KORVANE_VIRTUAL_PORTS)";
+        return false;
+    }
+    pty_ = PseudoTerminal::Open(error);
+    if (!pty_) {
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        logic_ = std::make_unique<TerminalLogic>(config_.settings, config_.check);
+        last_activity_ = SteadyClock::now();
+        plugged_ = true;
+    }
+    stop_ = false;
+    thread_ = std::thread([this] { Run(); });
+    if (!PublishVirtualPort(config_.ports_dir, config_.port, pty_->SlavePath(), config_.description, error)) {
+        Unplug();
+        return false;
+    }
+    Emit({"plugged", LinkPath() + " -> " + pty_->SlavePath()});
+    return true;
+}
+
+void SimTerminal::Unplug() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    stop_ = true;
+    pty_->Wake();
+    thread_.join();
+    if (Plugged()) {
+        Withdraw();
+    }
+    pty_.reset();
+}
+
+void SimTerminal::Withdraw() {
+    WithdrawVirtualPort(config_.ports_dir, config_.port);
+    pty_->Close();
+    {
+        std::lock_guard lock(mutex_);
+        plugged_ = false;
+    }
+    changed_.notify_all();
+    Emit({"unplugged", ""});
+}
+
+bool SimTerminal::Plugged() const {
+    std::lock_guard lock(mutex_);
+    return plugged_;
+}
+
+TerminalMode SimTerminal::Mode() const {
+    std::lock_guard lock(mutex_);
+    return logic_ ? logic_->Mode() : config_.settings.start_mode;
+}
+
+TerminalRecord SimTerminal::Snapshot() const {
+    std::lock_guard lock(mutex_);
+    return logic_ ? logic_->Record() : TerminalRecord{};
+}
+
+TerminalStatus SimTerminal::Status() const {
+    std::lock_guard lock(mutex_);
+    TerminalStatus status;
+    status.plugged = plugged_;
+    status.last_activity = last_activity_;
+    if (logic_) {
+        const TerminalRecord& record = logic_->Record();
+        status.received_any = !record.texts.empty() || !record.packets.empty();
+        status.check_sp = record.check_sp;
+        status.reset = record.reset;
+    }
+    return status;
+}
+
+std::chrono::steady_clock::time_point SimTerminal::LastActivity() const {
+    std::lock_guard lock(mutex_);
+    return last_activity_;
+}
+
+bool SimTerminal::WaitUntil(const std::function<bool(const TerminalRecord&)>& done,
+                            std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return logic_ && done(logic_->Record()); });
+}
+
+bool SimTerminal::WaitUnplugged(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return !plugged_; });
+}
+
+void SimTerminal::Emit(const TerminalEvent& event) {
+    if (config_.on_event) {
+        config_.on_event(config_.port, event);
+    }
+}
+
+void SimTerminal::Run() {
+    std::deque<Outgoing> queue;
+    SteadyClock::time_point in_wire_end{};
+    SteadyClock::time_point previous_end{};
+    std::vector<uint8_t> buffer(kReadChunk);
+    const uint32_t baud = config_.baud;
+
+    while (!stop_) {
+        auto now = SteadyClock::now();
+        std::chrono::nanoseconds timeout(-1);
+        bool want_room = false;
+        bool wrote = false;
+
+        // Answers leave in order, each after the one before it and after its delay.
+        while (!queue.empty()) {
+            Outgoing& item = queue.front();
+            if (!item.started) {
+                item.start = std::max(item.not_before, previous_end) + std::chrono::milliseconds(item.answer.delay_ms);
+                item.started = true;
+            }
+            const auto next_byte_at = item.start + WireTime(item.sent, baud);
+            if (now < next_byte_at) {
+                timeout = next_byte_at - now;
+                break;
+            }
+            if (item.answer.kind == Answer::Kind::kUnplug) {
+                Withdraw();
+                return;
+            }
+            const size_t remaining = item.answer.bytes.size() - item.sent;
+            const size_t slice = baud != 0 ? std::min(remaining, kPaceSlice) : remaining;
+            const long put = pty_->Write(item.answer.bytes.data() + item.sent, slice);
+            if (put < 0) {
+                Withdraw();
+                return;
+            }
+            if (put == 0) {
+                want_room = true;
+                break;
+            }
+            wrote = true;
+            item.sent += static_cast<size_t>(put);
+            if (item.sent == item.answer.bytes.size()) {
+                previous_end = baud != 0 ? item.start + WireTime(item.sent, baud) : now;
+                queue.pop_front();
+            } else if (baud == 0) {
+                want_room = true;
+                break;
+            }
+            now = SteadyClock::now();
+        }
+        if (wrote) {
+            std::lock_guard lock(mutex_);
+            last_activity_ = now;
+        }
+
+        const PseudoTerminal::Readiness ready = pty_->Wait(want_room, timeout);
+        if (ready.failed) {
+            Withdraw();
+            return;
+        }
+        if (!ready.input) {
+            continue;
+        }
+        const long got = pty_->Read(buffer.data(), buffer.size());
+        if (got < 0) {
+            Withdraw();
+            return;
+        }
+        if (got == 0) {
+            continue;
+        }
+        now = SteadyClock::now();
+        // Paced, the bytes have arrived only when their last one is through the line.
+        in_wire_end = baud != 0 ? std::max(in_wire_end, now) + WireTime(static_cast<uint64_t>(got), baud) : now;
+        Reaction reaction;
+        {
+            std::lock_guard lock(mutex_);
+            logic_->Receive(std::span(buffer.data(), static_cast<size_t>(got)), reaction);
+            last_activity_ = now;
+        }
+        changed_.notify_all();
+        for (Answer& answer : reaction.answers) {
+            queue.push_back({std::move(answer), in_wire_end, false, {}, 0});
+        }
+        for (const TerminalEvent& event : reaction.events) {
+            Emit(event);
+        }
+    }
+}
+
+}  // namespace korvane::sim

@@ -1,0 +1,160 @@
+#include "sim/wire.h"
+
+#include <array>
+
+namespace korvane::sim {
+namespace {
+
+constexpr uint32_t kReflectedPoly = 0xEDB88320;  // 0x04C11DB7 bit-reversed
+
+constexpr std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t value = i;
+        for (int bit = 0; bit < 8; ++bit) {
+            value = (value & 1U) != 0 ? (value >> 1) ^ kReflectedPoly : value >> 1;
+        }
+        table[i] = value;
+    }
+    return table;
+}
+
+constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
+
+bool NeedsEscape(uint8_t byte) { return byte == kWireFlag || byte == kWireEscape; }
+
+}  // namespace
+
+uint32_t ReadLe32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+void WriteLe32(uint8_t* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+uint32_t LinkCrc32(std::span<const uint8_t> bytes) {
+    uint32_t crc = 0;
+    for (uint8_t byte : bytes) {
+        crc = (crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFFU];
+    }
+    return crc;
+}
+
+std::vector<uint8_t> StuffBytes(std::span<const uint8_t> bytes) {
+    std::vector<uint8_t> out;
+    out.reserve(bytes.size() + bytes.size() / 16 + 2);
+    for (uint8_t byte : bytes) {
+        if (NeedsEscape(byte)) {
+            out.push_back(kWireEscape);
+            out.push_back(static_cast<uint8_t>(byte ^ kEscapeXor));
+        } else {
+            out.push_back(byte);
+        }
+    }
+    return out;
+}
+
+bool UnstuffBytes(std::span<const uint8_t> stuffed, std::vector<uint8_t>& plain) {
+    plain.clear();
+    plain.reserve(stuffed.size());
+    for (size_t i = 0; i < stuffed.size(); ++i) {
+        if (stuffed[i] != kWireEscape) {
+            plain.push_back(stuffed[i]);
+            continue;
+        }
+        if (i + 1 == stuffed.size()) {
+            return false;
+        }
+        const auto original = static_cast<uint8_t>(stuffed[++i] ^ kEscapeXor);
+        if (!NeedsEscape(original)) {
+            return false;
+        }
+        plain.push_back(original);
+    }
+    return true;
+}
+
+std::vector<uint8_t> FrameOf(std::span<const uint8_t> content) {
+    std::vector<uint8_t> frame;
+    frame.reserve(content.size() + 8);
+    frame.push_back(kWireFlag);
+    const std::vector<uint8_t> stuffed = StuffBytes(content);
+    frame.insert(frame.end(), stuffed.begin(), stuffed.end());
+    frame.push_back(kWireFlag);
+    return frame;
+}
+
+std::vector<uint8_t> SuccessAnswer(std::span<const uint8_t> data) {
+    std::vector<uint8_t> answer(8 + data.size());
+    WriteLe32(answer.data(), 1);
+    WriteLe32(answer.data() + 4, static_cast<uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), answer.begin() + 8);
+    return answer;
+}
+
+std::vector<uint8_t> SuccessAnswer(std::string_view text) {
+    return SuccessAnswer(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+std::vector<uint8_t> FailureAnswer(std::string_view text) {
+    // The error text travels NUL-terminated; the length counts the NUL.
+    std::vector<uint8_t> answer(8 + text.size() + 1, 0);
+    WriteLe32(answer.data(), 0);
+    WriteLe32(answer.data() + 4, static_cast<uint32_t>(text.size() + 1));
+    std::copy(text.begin(), text.end(), answer.begin() + 8);
+    return answer;
+}
+
+void FrameCollector::Feed(std::span<const uint8_t> bytes, std::vector<StreamPiece>& out) {
+    for (uint8_t byte : bytes) {
+        if (!inside_) {
+            if (byte == kWireFlag) {
+                FlushText(out);
+                inside_ = true;
+            } else {
+                text_.push_back(byte);
+            }
+            continue;
+        }
+        if (byte != kWireFlag) {
+            if (frame_.size() < kMaxStuffed) {
+                frame_.push_back(byte);
+            } else {
+                overflow_ = true;
+            }
+            continue;
+        }
+        if (frame_.empty() && !overflow_) {
+            continue;  // adjacent flags: this one opens the frame
+        }
+        if (overflow_) {
+            out.push_back({StreamPiece::Kind::kTooLong, {}});
+        } else {
+            out.push_back({StreamPiece::Kind::kFrame, std::move(frame_)});
+        }
+        frame_.clear();
+        overflow_ = false;
+        inside_ = false;
+    }
+    FlushText(out);
+}
+
+void FrameCollector::Reset() {
+    inside_ = false;
+    overflow_ = false;
+    frame_.clear();
+    text_.clear();
+}
+
+void FrameCollector::FlushText(std::vector<StreamPiece>& out) {
+    if (!text_.empty()) {
+        out.push_back({StreamPiece::Kind::kText, std::move(text_)});
+        text_.clear();
+    }
+}
+
+}  // namespace korvane::sim
