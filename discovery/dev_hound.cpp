@@ -107,6 +107,14 @@ int CDevHound::Run() {
     if (!enumerator_->List(found)) {
         return 0;
     }
+    {
+        // A pass cut short by the last Stop may have left marks; this first pass starts clean
+        // so that a port gone while stopped is reported at its end.
+        std::lock_guard lock(portsMutex_);
+        for (auto& port : m_vecPorts) {
+            port.bPresent = 0;
+        }
+    }
     bool firstPass = true;
     std::vector<uint32_t> changed;
     for (;;) {

@@ -1,0 +1,174 @@
+// The Linux port list over a fake sysfs and /dev tree, and the watcher on top of it.
+#include "discovery/port_enum.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "discovery/dev_hound.h"
+#include "platform/profile.h"
+#include "tests/discovery/watcher_fakes.h"
+#include "tests/fixtures/sysfs_tree.h"
+
+namespace korvane {
+namespace {
+
+using testing::SysfsTree;
+using testing::UsbTtySpec;
+
+class PortEnumTest : public ::testing::Test {
+protected:
+    PortSources Sources(bool withVirtual = false) const {
+        return PortSources{tree_.SysRoot(), tree_.DevRoot(), tree_.TableDir(), withVirtual ? tree_.VirtualDir() : ""};
+    }
+
+    std::vector<PortInterface> List(IPortEnumerator& ports) {
+        std::vector<PortInterface> found;
+        EXPECT_TRUE(ports.List(found));
+        return found;
+    }
+
+    // The port the table gave to a location.
+    std::string TableEntry(const std::string& location) const {
+        return ReadProfileString(tree_.TableDir() + "/ComPorts.ini", "Ports", location).value_or("");
+    }
+
+    SysfsTree tree_;
+};
+
+TEST_F(PortEnumTest, DescriptionComesFromInterfaceThenProductThenDriver) {
+    const struct {
+        UsbTtySpec spec;
+        const char* description;
+    } cases[] = {
+        {{"ttyACM0", "1-1", 0, "Unisoc Usb Serial Port 0", "Unisoc Phone", "cdc_acm"}, "Unisoc Usb Serial Port 0"},
+        {{"ttyACM1", "1-2", 0, "", "Unisoc Phone", "cdc_acm"}, "Unisoc Phone"},
+        {{"ttyUSB0", "1-3", 0, "", "", "cp210x"}, "cp210x"},
+    };
+    for (const auto& c : cases) {
+        tree_.AddUsbTty(c.spec);
+    }
+    auto ports = MakePortEnumerator(Sources());
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), std::size(cases));
+    for (const auto& c : cases) {
+        const std::string location = SysfsTree::ByPathName(c.spec);
+        const std::string portName = TableEntry(location);
+        ASSERT_FALSE(portName.empty()) << location;
+        const auto port = std::find_if(found.begin(), found.end(), [&](auto& p) { return p.portName == portName; });
+        ASSERT_NE(port, found.end()) << portName;
+        EXPECT_EQ(port->deviceDesc, c.description);
+        EXPECT_EQ(port->friendlyName, std::string(c.description) + " (" + portName + ")");
+    }
+}
+
+TEST_F(PortEnumTest, OnlyTtysWithADeviceAndAUartArePorts) {
+    tree_.AddVirtualConsole("tty0");
+    tree_.AddVirtualConsole("ptmx");
+    tree_.AddSerialCoreTty("ttyS0", 4);  // 16550A fitted
+    tree_.AddSerialCoreTty("ttyS1", 0);  // no UART behind the slot
+    auto ports = MakePortEnumerator(Sources());
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].deviceDesc, "serial8250");
+    EXPECT_EQ(found[0].portName, TableEntry("ttyS0"));  // no by-path name: the kernel name
+    EXPECT_EQ(found[0].portName, "COM1");
+}
+
+TEST_F(PortEnumTest, TheSameSocketKeepsItsNumberAcrossReplugs) {
+    const UsbTtySpec left{"ttyACM0", "1-4", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    const UsbTtySpec right{"ttyACM1", "1-5", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    tree_.AddUsbTty(left);
+    tree_.AddUsbTty(right);
+    auto ports = MakePortEnumerator(Sources());
+    List(*ports);
+    const std::string leftName = TableEntry(SysfsTree::ByPathName(left));
+    const std::string rightName = TableEntry(SysfsTree::ByPathName(right));
+    EXPECT_NE(leftName, rightName);
+
+    // The terminal comes back in the right socket under another kernel name.
+    tree_.RemoveTty("ttyACM0");
+    tree_.RemoveTty("ttyACM1");
+    List(*ports);
+    UsbTtySpec replugged = right;
+    replugged.kernelName = "ttyACM0";
+    tree_.AddUsbTty(replugged);
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].portName, rightName);
+
+    // A new enumerator (the next program run) reads the same numbers from the table.
+    auto nextRun = MakePortEnumerator(Sources());
+    EXPECT_EQ(List(*nextRun).at(0).portName, rightName);
+}
+
+TEST_F(PortEnumTest, VirtualPortsAreListedBesideRealOnes) {
+    tree_.AddVirtualPort(7, "Unisoc Usb Serial Port 0");
+    tree_.AddVirtualPort(0, "Zero");
+    std::ofstream(tree_.VirtualDir() + "/COM8") << "not a device";
+    tree_.AddSerialCoreTty("ttyS0", 4);
+    auto ports = MakePortEnumerator(Sources(true));
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 2U);
+    EXPECT_EQ(found[1].portName, "COM7");
+    EXPECT_EQ(found[1].deviceDesc, "Unisoc Usb Serial Port 0");
+    EXPECT_EQ(found[1].friendlyName, "Unisoc Usb Serial Port 0 (COM7)");
+}
+
+TEST_F(PortEnumTest, WithoutAnyPortSourceNoListIsTaken) {
+    PortSources missing = Sources();
+    missing.sysfsRoot = tree_.Root() + "/nowhere";
+    std::vector<PortInterface> found;
+    EXPECT_FALSE(MakePortEnumerator(missing)->List(found));
+
+    // Virtual ports alone still make a list.
+    missing.virtualDir = tree_.VirtualDir();
+    tree_.AddVirtualPort(3, "Unisoc Usb Serial Port 0");
+    EXPECT_TRUE(MakePortEnumerator(missing)->List(found));
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].portName, "COM3");
+}
+
+TEST_F(PortEnumTest, OverlongDescriptionsAreCutOnACharacterBoundary) {
+    std::string longText(kPortTextMax - 1, 'x');
+    longText += "\xC3\xA9\xC3\xA9";  // two-byte characters across the limit
+    tree_.AddUsbTty({"ttyACM0", "1-1", 0, longText, "", "cdc_acm"});
+    auto ports = MakePortEnumerator(Sources());
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].deviceDesc, std::string(kPortTextMax - 1, 'x'));
+    EXPECT_LE(found[0].friendlyName.size(), kPortTextMax);
+}
+
+TEST_F(PortEnumTest, WatcherReportsTerminalsPluggedIntoTheTree) {
+    testing::PassGate gate;
+    testing::RecordingPoster poster;
+    tree_.AddSerialCoreTty("ttyS0", 4);
+    tree_.AddVirtualPort(5, "Unisoc Usb Serial Port 0");
+    {
+        CDevHound hound(MakePortEnumerator(Sources(true)), gate);
+        hound.SetNotifyTarget([&](uint32_t nPort, int lParam) { return poster.Post(nPort, lParam); });
+        hound.Start();
+        gate.AwaitFirstPass();
+
+        tree_.AddVirtualPort(6, "Unisoc Usb Serial Port 0");
+        tree_.AddUsbTty({"ttyACM0", "1-1", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"});
+        gate.RunPass();
+        tree_.RemoveVirtualPort(5);
+        gate.RunPass();
+        gate.RunPass();
+
+        std::string name;
+        EXPECT_TRUE(hound.GetPortName(6, name));
+        EXPECT_EQ(name, "Unisoc Usb Serial Port 0");
+        gate.Open();
+    }
+    // ttyS0 took COM1 before the run; the USB terminal gets the lowest free number, COM2.
+    using Change = testing::RecordingPoster::Change;
+    EXPECT_EQ(poster.Changes(), (std::vector<Change>{{2, 1}, {6, 1}, {5, 0}}));
+}
+
+}  // namespace
+}  // namespace korvane
