@@ -129,6 +129,11 @@ std::string LineEndingOf(const ProfileDocument& document) {
     return "\n";
 }
 
+bool IsBlankOrComment(std::string_view line) {
+    const std::string_view body = TrimBlanks(line);
+    return body.empty() || body.front() == ';' || body.front() == '#';
+}
+
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 bool ValidSectionName(std::string_view section) {
@@ -272,9 +277,10 @@ ProfileEdit SetProfileValue(ProfileDocument& document, std::string_view section,
         return ProfileEdit::kChanged;
     }
     if (span) {
-        // After the section's last non-blank line, so blank separators stay below it.
+        // After the section's last entry: blank lines and comments at its end usually belong
+        // to the section that follows.
         size_t at = span->end;
-        while (at > span->header + 1 && TrimBlanks(document.lines[at - 1]).empty()) {
+        while (at > span->header + 1 && IsBlankOrComment(document.lines[at - 1])) {
             --at;
         }
         InsertLine(document, at, entry, ending);
