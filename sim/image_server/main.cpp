@@ -201,6 +201,10 @@ bool Publish(const Options& options, korvane::sim::ImageServer& server, std::str
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::cerr << kUsage;
