@@ -1,0 +1,32 @@
+#include "ui/window_options.h"
+
+namespace korvane {
+
+WindowOptions ParseWindowOptions(const QStringList& arguments) {
+    WindowOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        if (option == QLatin1String("--autostart")) {
+            options.autostart = true;
+        } else if (option == QLatin1String("--config-dir") && hasValue) {
+            options.configDir = arguments[++i].toStdString();
+        } else if (option == QLatin1String("--screenshot") && hasValue) {
+            options.screenshotFile = arguments[++i];
+        } else if (option == QLatin1String("--after") && hasValue) {
+            bool ok = false;
+            const int ms = arguments[++i].toInt(&ok);
+            if (!ok || ms < 0) {
+                options.error = "--after needs a number of milliseconds";
+                return options;
+            }
+            options.screenshotAfterMs = ms;
+        } else {
+            options.error = "unknown or incomplete option: " + option.toStdString();
+            return options;
+        }
+    }
+    return options;
+}
+
+}  // namespace korvane

@@ -1,0 +1,21 @@
+// Command-line options of the window front end.
+// Thread safety: plain data.
+#pragma once
+
+#include <QStringList>
+#include <string>
+
+namespace korvane {
+
+struct WindowOptions {
+    std::string configDir;    // --config-dir DIR: INI files and keyPair.bin (default: beside the program)
+    bool autostart = false;   // --autostart: press Start once start-up is done
+    QString screenshotFile;   // --screenshot FILE: save a picture of the window, then quit
+    int screenshotAfterMs = 3000;  // --after MS: how long after start-up the picture is taken
+    std::string error;        // why the options were refused; empty when they were taken
+};
+
+// Reads the options after the program name; unknown options are refused.
+WindowOptions ParseWindowOptions(const QStringList& arguments);
+
+}  // namespace korvane
