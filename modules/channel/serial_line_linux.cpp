@@ -83,7 +83,9 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
     settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | CRTSCTS);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
     settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    settings.c_cc[VMIN] = 0;
+    // With O_NONBLOCK, VMIN 1 makes an empty read fail with EAGAIN, so a read of 0 bytes
+    // only ever means the device hung up (VMIN 0 would return 0 for "no data" as well).
+    settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
     if (::cfsetispeed(&settings, speed) != 0 || ::cfsetospeed(&settings, speed) != 0 ||
         ::tcsetattr(fd, TCSANOW, &settings) != 0) {
