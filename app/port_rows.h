@@ -1,6 +1,6 @@
 // The rows of the port list as plain data, shared by the window and the console: the
 // row rules (step names, Progress texts, the time count, binding positions, results).
-// Thread safety: every operation takes the rows' lock; session threads call SetStep,
+// Thread safety: every operation takes the rows' one lock; session threads call SetStep,
 // SetStepText, SetProgress and SetResult for their own port at any time, the front end's
 // thread does the rest. Listeners are called after the lock is released.
 #pragma once
@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -21,7 +22,7 @@ class CKorvaneAppDownloadApp;
 
 enum PortColumn : int { kColPort = 0, kColStep, kColStatus, kColProgress, kColTime, kColBindingPort, kColumnCount };
 
-// One row as the painter sees it.
+// One row as the painter sees it (the row's _PORT_STATE_INFO_T and its cells).
 struct PortRow {
     int nItem = 0;
     int nPort = 0;
@@ -34,14 +35,16 @@ struct PortRow {
     uint32_t barDone = 0;   // position, not yet clamped
 };
 
-// Name of a step number (0 .. 10) as the Status cell shows it.
+// Name of a step number (0 .. 10) as the Status cell shows it; empty for other numbers.
 const char* StepName(int nStep);
 
 class PortRows final : public IPortView {
 public:
+    // The binding table (bindingPorts, bindingCount) is read from `app` on every SetStep.
     explicit PortRows(const CKorvaneAppDownloadApp& app);
 
     int AddRow(int nPort) override;
+    // A step number outside 0 .. 10 changes nothing and gives 0.
     int SetStep(int nPort, int nStep, int bShowProgress, uint32_t nTotal) override;
     int SetStepText(int nPort, const std::string& text) override;
     int SetProgress(int nPort, uint32_t nDone) override;
@@ -59,16 +62,20 @@ public:
     void SetListener(std::function<void(int nItem)> listener);
 
 private:
+    using Listener = std::function<void(int)>;
+
     PortRow* Find(int nPort);
     std::string BindingPosition(int nPort) const;
-    void Changed(int nItem);
+    // Counts a change under the lock and hands back the listener to call after it.
+    std::shared_ptr<const Listener> Changed();
+    static void Notify(const std::shared_ptr<const Listener>& listener, int nItem);
 
     const CKorvaneAppDownloadApp& app_;
-    mutable std::mutex mutex_;
+    mutable std::mutex mutex_;  // guards the rows, the port map, the version and the listener
     std::vector<PortRow> rows_;
     std::unordered_map<int, int> portMap_;  // nPort -> nItem
     uint64_t version_ = 0;
-    std::function<void(int)> listener_;
+    std::shared_ptr<const Listener> listener_;
 };
 
 }  // namespace korvane

@@ -1,0 +1,237 @@
+#include "app/run_control.h"
+
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "app/KorvaneAppDownloadApp.h"
+#include "app/message_sink.h"
+#include "app/port_rows.h"
+#include "engine/main_process.h"
+#include "engine/thread_para.h"
+
+namespace korvane {
+
+namespace {
+
+// The only terminals that get a session: those in their download mode.
+constexpr const char* kTerminalPortName = "Unisoc Usb Serial Port 0";
+constexpr uint32_t kBaudRate = 115200;
+constexpr uint32_t kPortKind = 0;
+
+// A Start check: the message shown when the configured item is missing.
+struct StartCheck {
+    bool failed;
+    const char* message;
+};
+
+}  // namespace
+
+RunControl::RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink& sink, PortChangePoster poster,
+                       RunControlParts parts)
+    : app_(app),
+      rows_(rows),
+      view_(parts.view != nullptr ? *parts.view : rows),
+      sink_(sink),
+      poster_(std::move(poster)),
+      watcher_(std::move(parts.watcher)),
+      sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess) {
+    app_.b_running = 0;
+    app_.portView = &view_;
+    if (watcher_) {
+        watcher_->SetNotifyTarget(poster_);
+    }
+}
+
+RunControl::~RunControl() {
+    if (Running() || !app_.sessionMap.empty()) {
+        OnStop();
+    }
+}
+
+bool RunControl::Running() const { return app_.b_running != 0; }
+
+bool RunControl::OnStart() {
+    const StartCheck checks[] = {
+        {app_.b_downloadApp != 0 && app_.b_appLoaded == 0, "App 未加载，请确认！"},
+        {app_.b_downloadLogo != 0 && app_.b_logoLoaded == 0, "Logo文件 未加载，请确认！"},
+        {app_.b_fileDownload != 0 && app_.b_filesLoaded1 == 0 && app_.b_filesLoaded2 == 0 && app_.b_filesLoaded3 == 0,
+         "文件 未加载，请确认！"},
+        {app_.b_downloadAMR != 0 && app_.b_amrLoaded == 0, "AMR文件 未加载，请确认！"},
+        {app_.b_downloadAMR != 0 && app_.b_downloadLogo != 0, "AMR,Logo只能选一种，请确认！"},
+    };
+    for (const StartCheck& check : checks) {
+        if (check.failed) {
+            sink_.ShowMessage(check.message);
+            return false;
+        }
+    }
+    timerArmed_ = true;
+    app_.b_running = 1;
+    if (!watcher_) {
+        // Made only now: start-up has by then named the folder of the port-number table.
+        watcher_ = std::make_unique<CDevHound>(MakePortEnumerator(DefaultPortSources()));
+        watcher_->SetNotifyTarget(poster_);
+    }
+    watcher_->Start();
+    return true;
+}
+
+void RunControl::OnStop() {
+    app_.b_running = 0;
+    StopAllSessions();
+    if (watcher_) {
+        watcher_->Stop();
+    }
+    timerArmed_ = false;
+}
+
+void RunControl::OnTimer() {
+    if (timerArmed_) {
+        rows_.OnTimer();
+    }
+}
+
+void RunControl::OnPortChange(uint32_t wParam, intptr_t lParam) {
+    std::string name;
+    if (watcher_) {
+        watcher_->GetPortName(wParam, name);
+    }
+    if (!Running() || name != kTerminalPortName) {
+        return;
+    }
+    if (lParam == 1) {
+        UpdatePortSession(wParam, 1);
+    } else if (lParam == 0) {
+        UpdatePortSession(wParam, 0);
+    }
+}
+
+void RunControl::UpdatePortSession(uint32_t nPort, int flag) {
+    if (flag != 0) {
+        ConnectPort(nPort);
+    } else {
+        DisconnectPort(nPort);
+    }
+}
+
+void RunControl::ConnectPort(uint32_t nPort) {
+    const int port = static_cast<int>(nPort);
+    view_.AddRow(port);
+    view_.SetStepText(port, "Connecting...");
+    view_.SetStep(port, kStepConnecting, 0, 0);
+
+    std::unique_ptr<_THREAD_PARA_T> fresh;
+    _THREAD_PARA_T* session = nullptr;
+    if (const auto it = app_.sessionMap.find(nPort); it != app_.sessionMap.end()) {
+        session = it->second.get();
+        // What a session whose removal went unreported left behind: its thread and its
+        // channel, which still holds the port open.
+        EndThread(*session);
+        ReleaseChannel(*session);
+    } else {
+        fresh = std::make_unique<_THREAD_PARA_T>();
+        fresh->pApp = &app_;
+        fresh->nPort = nPort;
+        session = fresh.get();
+    }
+    session->bStop = false;
+    session->bFinished = false;
+    session->bOpened = 1;
+
+    if (app_.pfnCreateChannel == nullptr || app_.pfnCreateChannel(&session->pChannel, 0) == 0) {
+        session->pChannel = nullptr;
+        view_.SetResult(port, 0, nullptr, "CreateChannel failed");
+        ended_.push_back(nPort);
+        return;
+    }
+    const ChannelConfig config{kPortKind, nPort, kBaudRate};
+    if (session->pChannel->vtbl->Open(session->pChannel, &config) == 0) {
+        // The channel never opened: it is released, not leaked with the record.
+        ReleaseChannel(*session, false);
+        view_.SetResult(port, 0, nullptr, "Open uart failed");
+        ended_.push_back(nPort);
+        return;
+    }
+    try {
+        session->pThread = std::thread(sessionEntry_, session);
+    } catch (const std::system_error&) {
+        ReleaseChannel(*session);
+        view_.SetResult(port, 0, nullptr, "CreateThread failed");
+        ended_.push_back(nPort);
+        return;
+    }
+    if (fresh) {
+        app_.sessionMap.emplace(nPort, std::move(fresh));
+    }
+}
+
+void RunControl::DisconnectPort(uint32_t nPort) {
+    const auto it = app_.sessionMap.find(nPort);
+    _THREAD_PARA_T* session = it != app_.sessionMap.end() ? it->second.get() : nullptr;
+    // The session leaves before the row is marked, so none of its reports lands after.
+    if (session != nullptr) {
+        session->bOpened = 0;
+        EndThread(*session);
+    }
+    const int port = static_cast<int>(nPort);
+    view_.SetStep(port, kStepUnplugged, 0, 0);
+    view_.SetStepText(port, "Waiting...");
+    if (session != nullptr) {
+        ReleaseChannel(*session);
+    }
+}
+
+void RunControl::EndThread(_THREAD_PARA_T& session) {
+    if (!session.pThread.joinable()) {
+        return;
+    }
+    // A session that had already returned ended by itself; the front end still hears of it.
+    if (session.bFinished) {
+        ended_.push_back(session.nPort);
+    }
+    session.bStop = true;
+    session.pThread.join();
+}
+
+void RunControl::ReleaseChannel(_THREAD_PARA_T& session, bool opened) {
+    if (session.pChannel == nullptr) {
+        return;
+    }
+    if (opened) {
+        session.pChannel->vtbl->Close(session.pChannel);
+    }
+    if (app_.pfnReleaseChannel != nullptr) {
+        app_.pfnReleaseChannel(session.pChannel);
+    }
+    session.pChannel = nullptr;
+}
+
+void RunControl::StopAllSessions() {
+    // Every session is told first and then waited for, so they all wind down together.
+    for (auto& [port, session] : app_.sessionMap) {
+        session->bStop = true;
+    }
+    for (auto& [port, session] : app_.sessionMap) {
+        if (session->pThread.joinable()) {
+            session->pThread.join();
+        }
+        ReleaseChannel(*session);
+    }
+    app_.sessionMap.clear();
+    ended_.clear();
+    view_.RemoveAll();
+}
+
+std::vector<uint32_t> RunControl::TakeEndedSessions() {
+    for (auto& [port, session] : app_.sessionMap) {
+        if (session->bFinished && session->pThread.joinable()) {
+            session->pThread.join();
+            ended_.push_back(port);
+        }
+    }
+    return std::exchange(ended_, {});
+}
+
+}  // namespace korvane
