@@ -7,7 +7,7 @@
 #include "crypto/envelope.h"
 #include "images/server_images.h"
 #include "sim/image_server/image_server.h"
-#include "tests/images/image_server_rig.h"
+#include "tests/fixtures/image_server_rig.h"
 
 namespace korvane {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "images/response_pieces.h"
 #include "sim/image_server/image_server.h"
-#include "tests/images/image_server_rig.h"
+#include "tests/fixtures/image_server_rig.h"
 
 namespace korvane {
 namespace {

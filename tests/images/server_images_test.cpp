@@ -9,7 +9,7 @@
 #include "crypto/envelope.h"
 #include "sim/image_server/image_server.h"
 #include "tests/fixtures/rsa_test_keys.h"
-#include "tests/images/image_server_rig.h"
+#include "tests/fixtures/image_server_rig.h"
 
 namespace korvane {
 namespace {
