@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "app/KorvaneAppDownloadApp.h"
-#include "app/message_sink.h"
 #include "crypto/digest.h"
 #include "sim/image_server/demo_images.h"
 #include "sim/image_server/image_server.h"
 #include "tests/fixtures/config_dir.h"
 #include "tests/fixtures/image_server_rig.h"
+#include "tests/fixtures/recording_message_sink.h"
 #include "tests/fixtures/rsa_test_keys.h"
 
 namespace korvane {
@@ -19,6 +19,7 @@ namespace {
 
 using sim::ServeFault;
 using testing::MakeTestImage;
+using RecordingSink = testing::RecordingMessageSink;
 using testing::TestImage;
 using testing::TestRsaKeys;
 
@@ -27,12 +28,6 @@ constexpr char kServerFailed[] = "Server access failed, please contact the manuf
 constexpr char kMd5_1Wrong[] = "MD5_1, the BIN file does not exist, or the MD5 checksum is incorrect";
 constexpr char kMd5_2Wrong[] = "MD5_2, the BIN file does not exist, or the MD5 checksum is incorrect";
 constexpr char kMd5_1Empty[] = "MD5_1, configuration error, no MD5 value is written";
-
-class RecordingSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
 
 std::string AsText(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
