@@ -1,23 +1,14 @@
-// Fakes for the window tests: a sink that records messages instead of showing boxes,
-// and a file chooser that answers from a script instead of opening dialogs.
+// A file chooser for the window tests that answers from a script instead of opening
+// dialogs, and remembers what it was asked.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <deque>
-#include <string>
-#include <vector>
 
-#include "app/message_sink.h"
 #include "ui/file_chooser.h"
 
 namespace korvane::test {
-
-class RecordingSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> messages;
-};
 
 // Each call takes the next answer; an empty queue answers "cancelled".
 class ScriptedChooser final : public IFileChooser {
