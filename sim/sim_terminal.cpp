@@ -157,17 +157,22 @@ void SimTerminal::Run() {
                 item.start = std::max(item.not_before, previous_end) + std::chrono::milliseconds(item.answer.delay_ms);
                 item.started = true;
             }
-            const auto next_byte_at = item.start + WireTime(item.sent, baud);
-            if (now < next_byte_at) {
-                timeout = next_byte_at - now;
-                break;
-            }
             if (item.answer.kind == Answer::Kind::kUnplug) {
+                if (now < item.start) {
+                    timeout = item.start - now;
+                    break;
+                }
                 Withdraw();
                 return;
             }
+            // A paced slice is handed over once its last byte would be through the line.
             const size_t remaining = item.answer.bytes.size() - item.sent;
             const size_t slice = baud != 0 ? std::min(remaining, kPaceSlice) : remaining;
+            const auto slice_due = item.start + WireTime(item.sent + slice, baud);
+            if (now < slice_due) {
+                timeout = slice_due - now;
+                break;
+            }
             const long put = pty_->Write(item.answer.bytes.data() + item.sent, slice);
             if (put < 0) {
                 Withdraw();
