@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
-#include <string>
 
 #include "engine/frame.h"
 
