@@ -36,6 +36,7 @@ public:
     void StartRunTimer();
     void StopRunTimer();
     bool RunTimerActive() const { return runTimerId_ != 0; }
+    int RunTimerId() const { return runTimerId_; }
 
     PortListModel& Model() { return *model_; }
 

@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QStatusBar>
+#include <utility>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
-#include "app/run_control.h"
 #include "images/server_images.h"
 #include "ui/CCoolToolBar.h"
 #include "ui/CKorvaneAppDownloadView.h"
@@ -25,7 +25,7 @@ constexpr int kPanelWidth = 1200;
 }  // namespace
 
 CMainFrame::CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink* sink, IFileChooser* chooser,
-                       QWidget* parent)
+                       RunControlParts parts, QWidget* parent)
     : QMainWindow(parent),
       app_(app),
       boxes_(this),
@@ -49,8 +49,9 @@ CMainFrame::CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
     KeepDocumentShortcuts();
     setCentralWidget(view_);
 
-    run_ = std::make_unique<RunControl>(app_, rows, *sink_,
-                                        [this](uint32_t nPort, int lParam) { return PostPortChange(nPort, lParam); });
+    run_ = std::make_unique<RunControl>(
+        app_, rows, *sink_, [this](uint32_t nPort, int lParam) { return PostPortChange(nPort, lParam); },
+        std::move(parts));
     view_->SetTickHandler([this] { run_->OnTimer(); });
     UpdateCommands();
 }

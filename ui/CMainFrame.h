@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/run_control.h"
 #include "ui/message_box_sink.h"
 
 namespace korvane {
 
 class CKorvaneAppDownloadApp;
 class PortRows;
-class RunControl;
 class CKorvaneAppDownloadView;
 class CCoolToolBar;
 class IFileChooser;
@@ -22,10 +22,10 @@ class IFileChooser;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // sink and chooser replace the message boxes and file dialogs (tests); null for the
-    // real ones.
+    // sink and chooser replace the message boxes and file dialogs, parts the watcher and
+    // the session body of run control (tests); null or empty for the real ones.
     CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink* sink = nullptr,
-               IFileChooser* chooser = nullptr, QWidget* parent = nullptr);
+               IFileChooser* chooser = nullptr, RunControlParts parts = {}, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // "KorvaneAppDownload_FOR_QV41C_V1.0_" and the build's date and time.
