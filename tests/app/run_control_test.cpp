@@ -1,0 +1,452 @@
+// Run control over a fake channel module, a fake session body and a scripted watcher:
+// the Start checks, which port changes make sessions, and set-up and tear-down of the
+// sessions with their threads, channels and rows.
+#include "app/run_control.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/KorvaneAppDownloadApp.h"
+#include "app/port_rows.h"
+#include "engine/thread_para.h"
+#include "tests/discovery/watcher_fakes.h"
+#include "tests/fixtures/recording_message_sink.h"
+
+namespace korvane {
+namespace {
+
+// ---- a channel module whose channels record what is done to them ----
+
+struct FakeChannel {
+    IChannel base;
+    int id = 0;
+    std::vector<std::string> events;
+};
+
+class FakeChannelModule {
+public:
+    static FakeChannelModule& Get() {
+        static FakeChannelModule module;
+        return module;
+    }
+
+    void Reset() {
+        std::lock_guard lock(mutex_);
+        channels_.clear();
+        failCreate_ = failOpen_ = false;
+    }
+    void FailCreate(bool fail) { std::lock_guard lock(mutex_); failCreate_ = fail; }
+    void FailOpen(bool fail) { std::lock_guard lock(mutex_); failOpen_ = fail; }
+
+    // What happened to the channel with the given creation number (1, 2, ...).
+    std::vector<std::string> Events(int id) {
+        std::lock_guard lock(mutex_);
+        return id >= 1 && id <= static_cast<int>(channels_.size()) ? channels_[static_cast<size_t>(id - 1)]->events
+                                                                     : std::vector<std::string>{"(none)"};
+    }
+    int Created() {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(channels_.size());
+    }
+
+    static int32_t Create(IChannel** slot, uint32_t) {
+        auto& self = Get();
+        std::lock_guard lock(self.mutex_);
+        if (self.failCreate_) {
+            return 0;
+        }
+        auto channel = std::make_unique<FakeChannel>();
+        channel->base.vtbl = &kTable;
+        channel->id = static_cast<int>(self.channels_.size()) + 1;
+        *slot = &channel->base;
+        self.channels_.push_back(std::move(channel));
+        return 1;
+    }
+    static void Release(IChannel* channel) { Record(channel, "release"); }
+
+private:
+    static void Record(IChannel* channel, std::string event) {
+        auto& self = Get();
+        std::lock_guard lock(self.mutex_);
+        reinterpret_cast<FakeChannel*>(channel)->events.push_back(std::move(event));
+    }
+    static int32_t Open(IChannel* channel, const ChannelConfig* config) {
+        Record(channel, "open " + std::to_string(config->kind) + " " + std::to_string(config->port) + " " +
+                            std::to_string(config->baud));
+        std::lock_guard lock(Get().mutex_);
+        return Get().failOpen_ ? 0 : 1;
+    }
+    static void Close(IChannel* channel) { Record(channel, "close"); }
+    static int32_t Read(IChannel*, void*, uint32_t, uint32_t, uint32_t) { return 0; }
+    static int32_t Write(IChannel*, const void*, uint32_t length, uint32_t) { return static_cast<int32_t>(length); }
+
+    static constexpr IChannelVtbl kTable = {nullptr, nullptr, nullptr, nullptr, Open, Close, nullptr, Read, Write};
+
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<FakeChannel>> channels_;
+    bool failCreate_ = false;
+    bool failOpen_ = false;
+};
+
+// ---- a session body that downloads until the test lets it finish or it is stopped ----
+
+class FakeSessions {
+public:
+    static FakeSessions& Get() {
+        static FakeSessions sessions;
+        return sessions;
+    }
+
+    void Reset() {
+        std::lock_guard lock(mutex_);
+        started_.clear();
+        finish_.clear();
+    }
+
+    // The thread body. Like the engine, a stopped session reports its failure.
+    static int Body(_THREAD_PARA_T* para) {
+        auto& self = Get();
+        const int port = static_cast<int>(para->nPort);
+        para->pApp->portView->SetStep(port, kStepMainApp, 1, 100);
+        std::unique_lock lock(self.mutex_);
+        self.started_.push_back(para);
+        self.changed_.notify_all();
+        while (!para->bStop && self.finish_.count(para->nPort) == 0) {
+            self.changed_.wait_for(lock, std::chrono::milliseconds(1));
+        }
+        const bool finished = self.finish_.erase(para->nPort) != 0 && !para->bStop;
+        lock.unlock();
+        para->pApp->portView->SetResult(port, finished ? 1 : 0, nullptr, finished ? "PASS" : "");
+        para->bFinished = true;
+        return 0;
+    }
+
+    // Lets the session of a port finish with a pass and waits for its thread to return.
+    void Finish(_THREAD_PARA_T* para) {
+        {
+            std::lock_guard lock(mutex_);
+            finish_.insert(para->nPort);
+            changed_.notify_all();
+        }
+        while (!para->bFinished) {
+            std::this_thread::yield();
+        }
+    }
+
+    // The records sessions were started with, in order.
+    std::vector<_THREAD_PARA_T*> Started() {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
+
+    // Waits until n sessions have started.
+    void AwaitStarts(size_t n) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return started_.size() >= n; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<_THREAD_PARA_T*> started_;
+    std::set<uint32_t> finish_;
+};
+
+constexpr const char* kTerminal = "Unisoc Usb Serial Port 0";
+using Events = std::vector<std::string>;
+
+class RunControlTest : public ::testing::Test {
+protected:
+    RunControlTest() {
+        FakeChannelModule::Get().Reset();
+        FakeSessions::Get().Reset();
+        app_.pfnCreateChannel = &FakeChannelModule::Create;
+        app_.pfnReleaseChannel = &FakeChannelModule::Release;
+        ports_ = std::make_shared<testing::ScriptedPorts::Shared>();
+        RunControlParts parts;
+        parts.watcher = std::make_unique<CDevHound>(std::make_unique<testing::ScriptedPorts>(ports_), gate_);
+        parts.sessionEntry = &FakeSessions::Body;
+        run_ = std::make_unique<RunControl>(app_, rows_, sink_, [](uint32_t, int) { return true; }, std::move(parts));
+    }
+
+    ~RunControlTest() override {
+        gate_.Open();
+        run_.reset();
+    }
+
+    // Starts a run with these ports known to the watcher.
+    void StartWith(std::vector<PortInterface> ports) {
+        {
+            std::lock_guard lock(ports_->mutex);
+            ports_->ports = std::move(ports);
+        }
+        ASSERT_TRUE(run_->OnStart());
+        gate_.AwaitFirstPass();
+    }
+
+    bool HasRecord(uint32_t nPort) const { return app_.sessionMap.count(nPort) != 0; }
+    // The port's record; throws (failing the test) when there is none.
+    _THREAD_PARA_T* Record(uint32_t nPort) { return app_.sessionMap.at(nPort).get(); }
+
+    PortRow Row(int nPort) {
+        for (const PortRow& row : rows_.Snapshot()) {
+            if (row.nPort == nPort) {
+                return row;
+            }
+        }
+        ADD_FAILURE() << "no row for port " << nPort;
+        return {};
+    }
+
+    CKorvaneAppDownloadApp app_;
+    PortRows rows_{app_};
+    testing::RecordingMessageSink sink_;
+    testing::PassGate gate_;
+    std::shared_ptr<testing::ScriptedPorts::Shared> ports_;
+    std::unique_ptr<RunControl> run_;
+};
+
+TEST_F(RunControlTest, StartRefusesWithTheFirstMissingItem) {
+    struct Flags {
+        int app = 0, appLoaded = 0, logo = 0, logoLoaded = 0, files = 0, files1 = 0, files2 = 0, files3 = 0,
+            amr = 0, amrLoaded = 0;
+    };
+    const struct {
+        const char* name;
+        Flags flags;
+        const char* message;  // null: Start goes ahead
+    } cases[] = {
+        {"app not loaded", {.app = 1, .logo = 1}, "App 未加载，请确认！"},
+        {"logo not loaded", {.app = 1, .appLoaded = 1, .logo = 1}, "Logo文件 未加载，请确认！"},
+        {"no file set loaded", {.files = 1, .amr = 1}, "文件 未加载，请确认！"},
+        {"amr not loaded", {.files = 1, .files3 = 1, .amr = 1}, "AMR文件 未加载，请确认！"},
+        {"amr and logo both on", {.logo = 1, .logoLoaded = 1, .amr = 1, .amrLoaded = 1},
+         "AMR,Logo只能选一种，请确认！"},
+        {"logo missing is told before the amr-and-logo rule", {.logo = 1, .amr = 1, .amrLoaded = 1},
+         "Logo文件 未加载，请确认！"},
+        {"items off need nothing loaded", {}, nullptr},
+        {"one file set is enough", {.files = 1, .files2 = 1, .amr = 1, .amrLoaded = 1}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sink_.messages.clear();
+        app_.b_downloadApp = c.flags.app;
+        app_.b_appLoaded = c.flags.appLoaded;
+        app_.b_downloadLogo = c.flags.logo;
+        app_.b_logoLoaded = c.flags.logoLoaded;
+        app_.b_fileDownload = c.flags.files;
+        app_.b_filesLoaded1 = c.flags.files1;
+        app_.b_filesLoaded2 = c.flags.files2;
+        app_.b_filesLoaded3 = c.flags.files3;
+        app_.b_downloadAMR = c.flags.amr;
+        app_.b_amrLoaded = c.flags.amrLoaded;
+        const bool started = run_->OnStart();
+        EXPECT_EQ(started, c.message == nullptr);
+        EXPECT_EQ(run_->Running(), started);
+        EXPECT_EQ(run_->TimerArmed(), started);
+        EXPECT_EQ(run_->Watcher()->ThreadExists(), started);
+        EXPECT_EQ(sink_.messages, c.message != nullptr ? Events{c.message} : Events{});
+        gate_.Open();
+        run_->OnStop();
+        gate_.Reset();
+        EXPECT_FALSE(run_->Running());
+        EXPECT_FALSE(run_->TimerArmed());
+        EXPECT_FALSE(run_->Watcher()->ThreadExists());
+    }
+}
+
+TEST_F(RunControlTest, OnlyTerminalsInDownloadModeGetASessionWhileRunning) {
+    run_->OnPortChange(3, 1);  // not running yet, name unknown as well
+    StartWith({{"COM3", "", kTerminal}, {"COM4", "", "Unisoc Usb Serial Port 1"}, {"COM5", "Printer (COM5)", ""}});
+    run_->OnPortChange(4, 1);
+    run_->OnPortChange(5, 1);
+    run_->OnPortChange(9, 1);  // never seen
+    run_->OnPortChange(3, 2);  // not an arrival or removal
+    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(rows_.Snapshot().empty());
+
+    run_->OnPortChange(3, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    ASSERT_TRUE(HasRecord(3));
+    EXPECT_EQ(app_.sessionMap.size(), 1U);
+}
+
+TEST_F(RunControlTest, AnArrivalOpensTheChannelAndStartsTheSession) {
+    StartWith({});
+    run_->UpdatePortSession(6, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    _THREAD_PARA_T* session = Record(6);
+    EXPECT_EQ(FakeSessions::Get().Started(), std::vector<_THREAD_PARA_T*>{session});
+    EXPECT_EQ(session->pApp, &app_);
+    EXPECT_EQ(session->nPort, 6U);
+    EXPECT_EQ(session->bOpened, 1);
+    EXPECT_NE(session->pChannel, nullptr);
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 6 115200"}));
+    EXPECT_EQ(app_.portView, &rows_);
+    EXPECT_EQ(Row(6).cells[kColStep], "Connecting...");
+}
+
+TEST_F(RunControlTest, AChannelThatCannotBeMadeOrOpenedEndsTheAttempt) {
+    StartWith({});
+    FakeChannelModule::Get().FailCreate(true);
+    run_->UpdatePortSession(2, 1);
+    EXPECT_EQ(Row(2).cells[kColProgress], "Failed:CreateChannel failed");
+    EXPECT_EQ(Row(2).cells[kColStatus], "Finish");
+    EXPECT_FALSE(HasRecord(2));
+
+    FakeChannelModule::Get().FailCreate(false);
+    FakeChannelModule::Get().FailOpen(true);
+    run_->UpdatePortSession(2, 1);
+    EXPECT_EQ(Row(2).cells[kColProgress], "Failed:Open uart failed");
+    EXPECT_FALSE(HasRecord(2));
+    // Created but never opened: released, not closed and not leaked.
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 2 115200", "release"}));
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{2, 2}));
+    EXPECT_TRUE(FakeSessions::Get().Started().empty());
+}
+
+TEST_F(RunControlTest, AFailedOpenOnAKnownPortClearsItsRecordsChannel) {
+    StartWith({});
+    run_->UpdatePortSession(4, 1);
+    run_->UpdatePortSession(4, 0);
+    FakeChannelModule::Get().FailOpen(true);
+    run_->UpdatePortSession(4, 1);
+    ASSERT_TRUE(HasRecord(4));  // the record stays for the next appearance
+    EXPECT_EQ(Record(4)->pChannel, nullptr);
+    EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 4 115200", "release"}));
+}
+
+TEST_F(RunControlTest, UnplugEndsTheSessionAndReleasesItsChannel) {
+    StartWith({});
+    run_->UpdatePortSession(5, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    run_->UpdatePortSession(5, 0);
+
+    _THREAD_PARA_T* session = Record(5);
+    EXPECT_FALSE(session->pThread.joinable());
+    EXPECT_TRUE(session->bFinished);
+    EXPECT_EQ(session->bOpened, 0);
+    EXPECT_EQ(session->pChannel, nullptr);
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 5 115200", "close", "release"}));
+    EXPECT_EQ(Row(5).cells[kColStatus], "Unplugged");
+    EXPECT_EQ(Row(5).cells[kColStep], "Waiting...");
+    EXPECT_TRUE(run_->TakeEndedSessions().empty());  // torn down, not finished
+}
+
+TEST_F(RunControlTest, AReplugReusesTheRecordAndTheRow) {
+    StartWith({});
+    run_->UpdatePortSession(5, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    _THREAD_PARA_T* first = Record(5);
+    run_->UpdatePortSession(5, 0);
+    run_->UpdatePortSession(5, 1);
+    FakeSessions::Get().AwaitStarts(2);
+
+    EXPECT_EQ(Record(5), first);
+    EXPECT_FALSE(first->bStop);
+    EXPECT_EQ(rows_.Snapshot().size(), 1U);
+    EXPECT_EQ(Row(5).cells[kColStatus], "Downloading main app");
+    EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 5 115200"}));
+    FakeSessions::Get().Finish(first);
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{5}));
+    EXPECT_EQ(Row(5).cells[kColProgress], "Passed");
+}
+
+TEST_F(RunControlTest, AFinishedSessionKeepsItsChannelUntilThePortGoes) {
+    StartWith({});
+    run_->UpdatePortSession(1, 1);
+    run_->UpdatePortSession(2, 1);
+    FakeSessions::Get().AwaitStarts(2);
+    FakeSessions::Get().Finish(Record(2));
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{2}));
+    EXPECT_TRUE(run_->TakeEndedSessions().empty());
+    EXPECT_FALSE(Record(2)->pThread.joinable());
+    EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 2 115200"}));
+
+    // Finished and then unplugged before anyone asked: still heard of once.
+    FakeSessions::Get().Finish(Record(1));
+    run_->UpdatePortSession(1, 0);
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{1}));
+    EXPECT_EQ(Row(1).cells[kColProgress], "Unplugged");
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 1 115200", "close", "release"}));
+}
+
+TEST_F(RunControlTest, AnArrivalOverAnUnreportedRemovalEndsTheOldSessionFirst) {
+    StartWith({});
+    run_->UpdatePortSession(8, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    run_->UpdatePortSession(8, 1);  // the removal in between was lost
+    FakeSessions::Get().AwaitStarts(2);
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 8 115200", "close", "release"}));
+    EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 8 115200"}));
+    EXPECT_EQ(app_.sessionMap.size(), 1U);
+}
+
+TEST_F(RunControlTest, StopEndsEverySessionAndEmptiesTheList) {
+    StartWith({});
+    for (uint32_t port = 1; port <= 4; ++port) {
+        run_->UpdatePortSession(port, 1);
+    }
+    FakeSessions::Get().AwaitStarts(4);
+    FakeSessions::Get().Finish(Record(3));
+    gate_.Open();
+    run_->OnStop();
+
+    EXPECT_FALSE(run_->Running());
+    EXPECT_FALSE(run_->TimerArmed());
+    EXPECT_FALSE(run_->Watcher()->ThreadExists());
+    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(rows_.Snapshot().empty());
+    for (int id = 1; id <= 4; ++id) {
+        EXPECT_EQ(FakeChannelModule::Get().Events(id).back(), "release") << id;
+    }
+    EXPECT_TRUE(run_->TakeEndedSessions().empty());
+}
+
+TEST_F(RunControlTest, TheTickAdvancesRowsOnlyWhileArmed) {
+    rows_.AddRow(1);
+    rows_.SetStep(1, kStepConnecting, 0, 0);
+    rows_.SetStep(1, kStepMainApp, 1, 10);
+    run_->OnTimer();
+    EXPECT_EQ(Row(1).cells[kColTime], "0");
+    StartWith({});
+    run_->OnTimer();
+    EXPECT_EQ(Row(1).cells[kColTime], "1");
+}
+
+TEST(RunControlLifetime, DestroyingARunningControlStopsItsSessions) {
+    FakeChannelModule::Get().Reset();
+    FakeSessions::Get().Reset();
+    CKorvaneAppDownloadApp app;
+    app.pfnCreateChannel = &FakeChannelModule::Create;
+    app.pfnReleaseChannel = &FakeChannelModule::Release;
+    PortRows rows(app);
+    testing::RecordingMessageSink sink;
+    testing::PassGate gate;
+    gate.Open();
+    {
+        RunControlParts parts;
+        parts.watcher = std::make_unique<CDevHound>(
+            std::make_unique<testing::ScriptedPorts>(std::make_shared<testing::ScriptedPorts::Shared>()), gate);
+        parts.sessionEntry = &FakeSessions::Body;
+        RunControl run(app, rows, sink, [](uint32_t, int) { return true; }, std::move(parts));
+        ASSERT_TRUE(run.OnStart());
+        run.UpdatePortSession(3, 1);
+        FakeSessions::Get().AwaitStarts(1);
+    }
+    EXPECT_EQ(app.b_running, 0);
+    EXPECT_TRUE(app.sessionMap.empty());
+    EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 3 115200", "close", "release"}));
+}
+
+}  // namespace
+}  // namespace korvane
