@@ -130,6 +130,14 @@ SimSession::SimSession(SimBench& bench, int port_number, sim::TerminalSettings s
 }
 
 bool SimSession::Start() {
+    if (!OpenChannel()) {
+        return false;
+    }
+    para.pThread = std::thread([this] { MainProcess(&para); });
+    return true;
+}
+
+bool SimSession::OpenChannel() {
     const RealModules& modules = LoadRealModules();
     if (!bench_.ok() || !modules.ok() || !error.empty()) {
         error = !bench_.ok() ? bench_.error : !modules.ok() ? modules.error : error;
@@ -152,7 +160,6 @@ bool SimSession::Start() {
         return false;
     }
     para.bOpened = 1;
-    para.pThread = std::thread([this] { MainProcess(&para); });
     return true;
 }
 

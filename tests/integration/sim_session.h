@@ -64,9 +64,11 @@ public:
     SimSession(const SimSession&) = delete;
     SimSession& operator=(const SimSession&) = delete;
 
-    // Plugs the terminal in, creates and opens the channel at 115200 baud and starts
-    // MainProcess on its thread; false with error set when something was missing.
+    // Plugs the terminal in, creates and opens the channel at 115200 baud (para.pChannel)
+    // and starts MainProcess on its thread; false with error set when something was missing.
     bool Start();
+    // Only plugs the terminal in and opens the channel, for callers that drive the link.
+    bool OpenChannel();
     // Waits for the session thread to return; false on time-out.
     bool WaitFinished(std::chrono::milliseconds timeout);
     bool Finished() const { return para.bFinished.load(); }

@@ -1,0 +1,198 @@
+// An image transfer (send_image) through the real channel and signing modules into a
+// simulated terminal that checks every signature:
+//  - unpaced pseudo-terminal, 1 MiB image: bytes per second, and the tool's CPU time per
+//    data chunk split into signing (the sign calls, timed by wrapping pfnSign) and
+//    everything else;
+//  - terminal paced at 115200 baud, 64 KiB image: the transfer's duration against the
+//    wire time of the bytes that crossed the line both ways (target: at most 2% longer).
+// Run with the default repetitions; the medians are the figures to read. The paced case
+// also says how much of the excess is the tool's own work (tool_busy_pct_of_wire) and
+// how much of that is signing; the rest is the terminal's checking and scheduling.
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+#include "engine/packet.h"
+#include "engine/session.h"
+#include "engine/transfer.h"
+#include "tests/integration/sim_session.h"
+
+namespace korvane::testing {
+namespace {
+
+constexpr uint32_t kLoadAddress = 0x80000000;
+constexpr uint32_t kBaud = 115200;
+constexpr double kBitsPerByte = 10.0;  // 8N1
+
+double ThreadCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// The signing module's sign, timed. The session signs on the calling thread, so thread
+// CPU time around each call is its own.
+SignFn g_real_sign = nullptr;
+double g_sign_cpu_seconds = 0;
+
+extern "C" int TimedSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
+                         uint8_t signature[96]) {
+    const double start = ThreadCpuSeconds();
+    const int result = g_real_sign(key_pair, data, length, flags, signature);
+    g_sign_cpu_seconds += ThreadCpuSeconds() - start;
+    return result;
+}
+
+// A channel that forwards to the real one, counts the bytes each way and the wall time
+// spent inside Read and Write (waiting for the line and the terminal).
+struct CountingChannel : IChannel {
+    using Clock = std::chrono::steady_clock;
+    IChannel* inner = nullptr;
+    uint64_t written = 0;
+    uint64_t read = 0;
+    Clock::duration in_channel{};
+
+    static CountingChannel& Of(IChannel* self) { return *static_cast<CountingChannel*>(self); }
+    static IChannel* In(IChannel* self) { return Of(self).inner; }
+    static uint32_t GetVersion(IChannel* self) { return In(self)->vtbl->GetVersion(In(self)); }
+    static int32_t GetLastError(IChannel* self) { return In(self)->vtbl->GetLastError(In(self)); }
+    static int32_t IsOpen(IChannel* self) { return In(self)->vtbl->IsOpen(In(self)); }
+    static int32_t SetWriteTimeout(IChannel* self, uint32_t ms) {
+        return In(self)->vtbl->SetWriteTimeout(In(self), ms);
+    }
+    static int32_t Open(IChannel* self, const ChannelConfig* config) { return In(self)->vtbl->Open(In(self), config); }
+    static void Close(IChannel* self) { In(self)->vtbl->Close(In(self)); }
+    static int32_t Purge(IChannel* self) { return In(self)->vtbl->Purge(In(self)); }
+    static int32_t Read(IChannel* self, void* buffer, uint32_t capacity, uint32_t wait_ms, uint32_t reserved) {
+        const auto start = Clock::now();
+        const int32_t got = In(self)->vtbl->Read(In(self), buffer, capacity, wait_ms, reserved);
+        Of(self).in_channel += Clock::now() - start;
+        Of(self).read += got > 0 ? static_cast<uint64_t>(got) : 0;
+        return got;
+    }
+    static int32_t Write(IChannel* self, const void* data, uint32_t length, uint32_t reserved) {
+        const auto start = Clock::now();
+        const int32_t put = In(self)->vtbl->Write(In(self), data, length, reserved);
+        Of(self).in_channel += Clock::now() - start;
+        Of(self).written += put > 0 ? static_cast<uint64_t>(put) : 0;
+        return put;
+    }
+    static constexpr IChannelVtbl kTable = {&GetVersion, &GetLastError, &IsOpen, &SetWriteTimeout, &Open,
+                                            &Close,      &Purge,        &Read,   &Write};
+
+    explicit CountingChannel(IChannel* wrapped) : IChannel{&kTable}, inner(wrapped) {}
+};
+
+struct TransferResult {
+    bool ok = false;
+    double seconds = 0;
+    double cpu_seconds = 0;
+    double sign_cpu_seconds = 0;
+    uint64_t line_bytes = 0;
+    double tool_busy_seconds = 0;  // the transfer's wall time outside the channel's calls
+};
+
+// One terminal in its loader, command 48, then the timed send_image.
+TransferResult TransferImage(benchmark::State& state, size_t image_length, uint32_t baud) {
+    TransferResult result;
+    SimBench bench;
+    sim::TerminalSettings settings;
+    settings.start_mode = sim::TerminalMode::kLoader;
+    SimSession session(bench, 1, settings, baud);
+    if (!session.OpenChannel()) {
+        state.SkipWithError(session.error.c_str());
+        return result;
+    }
+    g_real_sign = session.app.pfnSign;
+    session.app.pfnSign = &TimedSign;
+    CountingChannel channel(session.para.pChannel);
+    Session s;
+    s.app = &session.app;
+    s.channel = &channel;
+    s.view = &session.view;
+    s.nPort = static_cast<uint32_t>(session.port);
+    std::array<char, 256> message{};
+    if (send_command(s, kCmdOpenDownload, CharPayload('0'), {}, message) != 0) {
+        state.SkipWithError(message.data());
+        return result;
+    }
+    const std::vector<uint8_t> image = MakeTestImage(image_length, kLoadAddress, 9);
+    channel.written = channel.read = 0;
+    channel.in_channel = {};
+    g_sign_cpu_seconds = 0;
+
+    const double cpu_start = ThreadCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    const int rc = send_image(s, image, message);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.cpu_seconds = ThreadCpuSeconds() - cpu_start;
+    result.sign_cpu_seconds = g_sign_cpu_seconds;
+    result.line_bytes = channel.written + channel.read;
+    result.tool_busy_seconds = result.seconds - std::chrono::duration<double>(channel.in_channel).count();
+    if (rc != 0) {
+        state.SkipWithError(message.data());
+        return result;
+    }
+    const sim::TerminalRecord record = session.Record();
+    const auto stored = record.images.find(kLoadAddress);
+    if (stored == record.images.end() || stored->second != image) {
+        state.SkipWithError("the terminal did not store the image as sent");
+        return result;
+    }
+    for (const sim::ReceivedPacket& packet : record.packets) {
+        if (packet.signature != sim::SignatureResult::kValid) {
+            state.SkipWithError("a packet's signature was not valid");
+            return result;
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+void BM_ImageUnpaced(benchmark::State& state) {
+    const size_t length = 1024 * 1024;
+    const double chunks = static_cast<double>((length + kImageChunk - 1) / kImageChunk);
+    for (auto _ : state) {
+        const TransferResult r = TransferImage(state, length, 0);
+        if (!r.ok) {
+            return;
+        }
+        state.SetIterationTime(r.seconds);
+        state.counters["sign_cpu_us_per_chunk"] = r.sign_cpu_seconds / chunks * 1e6;
+        state.counters["other_cpu_us_per_chunk"] = (r.cpu_seconds - r.sign_cpu_seconds) / chunks * 1e6;
+        state.counters["wall_us_per_chunk"] = r.seconds / chunks * 1e6;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * length));
+}
+BENCHMARK(BM_ImageUnpaced)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
+void BM_ImagePacedAgainstWireTime(benchmark::State& state) {
+    const size_t length = 64 * 1024;
+    for (auto _ : state) {
+        const TransferResult r = TransferImage(state, length, kBaud);
+        if (!r.ok) {
+            return;
+        }
+        state.SetIterationTime(r.seconds);
+        const double wire_seconds = static_cast<double>(r.line_bytes) * kBitsPerByte / kBaud;
+        state.counters["wire_s"] = wire_seconds;
+        state.counters["transfer_s"] = r.seconds;
+        state.counters["longer_than_wire_pct"] = (r.seconds / wire_seconds - 1.0) * 100.0;
+        // The part of that the tool itself spends (framing, signing), against the rest
+        // (the terminal's own checks, scheduling).
+        state.counters["tool_busy_pct_of_wire"] = r.tool_busy_seconds / wire_seconds * 100.0;
+        state.counters["sign_pct_of_wire"] = r.sign_cpu_seconds / wire_seconds * 100.0;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * length));
+}
+BENCHMARK(BM_ImagePacedAgainstWireTime)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace korvane::testing
+
+BENCHMARK_MAIN();
