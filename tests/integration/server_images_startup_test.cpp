@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "app/port_rows.h"
+#include "app/run_control.h"
 #include "crypto/digest.h"
 #include "sim/image_server/demo_images.h"
 #include "sim/image_server/image_server.h"
@@ -127,12 +129,18 @@ TEST_F(ServerImagesStartupTest, MainImageUnderAnotherKeyFailsItsMd5Check) {
     EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5_1Wrong}));
 }
 
-TEST_F(ServerImagesStartupTest, FailingSecondImageCompletesStartUpWithNothingLoaded) {
+TEST_F(ServerImagesStartupTest, FailingSecondImageCompletesStartUpButStartRefuses) {
     rig_.server.SetFault("/second.bin", ServeFault::kNoContentLength);
     EXPECT_TRUE(StartUp());
     EXPECT_EQ(sink_.messages, std::vector<std::string>{kReadFailed});
     EXPECT_EQ(app_.b_appLoaded, 0);
     EXPECT_EQ(app_.imageCount, 0);
+
+    PortRows rows(app_);
+    RunControl control(app_, rows, sink_, [](uint32_t, int) { return true; });
+    EXPECT_FALSE(control.OnStart());
+    EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, "App 未加载，请确认！"}));
+    EXPECT_FALSE(control.Running());
 }
 
 TEST_F(ServerImagesStartupTest, Md5ValuesOfTheConfigurationDecide) {
