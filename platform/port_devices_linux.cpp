@@ -1,16 +1,6 @@
 #include "platform/port_numbers.h"
 
-#include <sys/stat.h>
-
 namespace korvane {
-namespace {
-
-bool IsCharacterDevice(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
-}
-
-}  // namespace
 
 std::optional<std::string> DeviceForLocation(const std::string& location, const std::string& dev_root) {
     // A table entry is a name, never a path: an edited file must not reach other devices.

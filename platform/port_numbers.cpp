@@ -34,11 +34,6 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-bool IsCharacterDevice(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_character_file(path, error);  // follows links
-}
-
 std::string ReadDescription(const std::string& path) {
     const FileContents contents = ReadWholeFile(path, kMaxDescriptionSize);
     return contents.status == FileContents::kRead ? std::string(Trim(contents.bytes)) : std::string();
@@ -67,6 +62,11 @@ int PortNumberFromName(std::string_view name) {
     return number;
 }
 
+bool IsCharacterDevice(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_character_file(path, error);  // follows links
+}
+
 std::string PortTableDir() {
     const std::string configured = EnvOrEmpty("KORVANE_CONFIG_DIR");
     return configured.empty() ? OwnModuleDir() : configured;
@@ -79,13 +79,14 @@ int PortNumberTable::NumberFor(const std::string& location) {
         return 0;
     }
     std::lock_guard lock(AssignMutex());
+    // Looked up by the profile's rules (names in any case), so an entry is never duplicated.
+    const int recorded = PortNumberFromName(ReadProfileString(file_, kSection, location).value_or(""));
+    if (recorded != 0) {
+        return recorded;
+    }
     std::set<int> taken;
-    for (const auto& [key, value] : ReadProfileSection(file_, kSection)) {
-        const int number = PortNumberFromName(value);
-        if (key == location && number != 0) {
-            return number;
-        }
-        taken.insert(number);
+    for (const auto& entry : ReadProfileSection(file_, kSection)) {
+        taken.insert(PortNumberFromName(entry.second));
     }
     for (const auto& port : ListVirtualPorts(VirtualPortDir())) {
         taken.insert(port.number);
@@ -122,7 +123,7 @@ std::vector<VirtualPort> ListVirtualPorts(const std::string& dir) {
         const std::string name = it->path().filename().string();
         const int number = PortNumberFromName(name);
         // Only the exact spelling "COM<n>" is a port; the .desc files and others are not.
-        if (number == 0 || name != "COM" + std::to_string(number) || !IsCharacterDevice(it->path())) {
+        if (number == 0 || name != "COM" + std::to_string(number) || !IsCharacterDevice(it->path().string())) {
             continue;
         }
         ports.push_back({number, it->path().string(), ReadDescription(it->path().string() + ".desc")});

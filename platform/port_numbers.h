@@ -43,6 +43,9 @@ struct VirtualPort {
     std::string description;   // contents of COM<n>.desc, trimmed
 };
 
+// Whether the path (links followed) is a character device.
+bool IsCharacterDevice(const std::string& path);
+
 // Folder named by KORVANE_VIRTUAL_PORTS, or empty.
 std::string VirtualPortDir();
 std::vector<VirtualPort> ListVirtualPorts(const std::string& dir);

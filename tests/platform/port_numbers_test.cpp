@@ -50,14 +50,14 @@ TEST_F(PortTableTest, NewLocationsGetTheLowestFreeNumberOnce) {
 }
 
 TEST_F(PortTableTest, OperatorPinnedNumbersAreKeptAndSkipped) {
-    WriteBytes(TableFile(), "; fixture layout\n[ports]\nttyS0 = com3\nusb-b=COM1\n");
+    WriteBytes(TableFile(), "; fixture layout\n[ports]\nTTYS0 = com3\nusb-b=COM1\n");
     PortNumberTable table(config_.path());
     EXPECT_EQ(table.NumberFor("ttyS0"), 3);
     EXPECT_EQ(table.NumberFor("usb-b"), 1);
     EXPECT_EQ(table.NumberFor("usb-c"), 2);
     EXPECT_EQ(table.NumberFor("usb-d"), 4);
-    EXPECT_EQ(table.LocationOf(3), "ttyS0");
-    EXPECT_TRUE(ReadBytes(TableFile()).starts_with("; fixture layout\n[ports]\nttyS0 = com3\n"));
+    EXPECT_EQ(table.LocationOf(3), "TTYS0");
+    EXPECT_EQ(ReadBytes(TableFile()), "; fixture layout\n[ports]\nTTYS0 = com3\nusb-b=COM1\nusb-c=COM2\nusb-d=COM4\n");
 }
 
 TEST_F(PortTableTest, UnreadableEntryIsReassigned) {
