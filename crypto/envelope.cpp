@@ -21,7 +21,9 @@ public:
     RsaKey(const RsaKey&) = delete;
     RsaKey& operator=(const RsaKey&) = delete;
 
-    // Each parse result is deliberately ignored: the key checks reject a bad set as a whole.
+    // The parses are not judged one by one: a text that does not parse reads as 0, and the
+    // key checks then reject the set as a whole. The modulus length is fixed at 256 bytes,
+    // so the checks also refuse a modulus that does not fill them.
     void Parse(const RsaKeyTexts& keys) {
         ctx_.len = kEnvelopeBlock;
         ReadHex(ctx_.N, keys.n);
