@@ -17,6 +17,7 @@ PortCellDelegate::PortCellDelegate(const QColor& cellBackground, const QColor& t
 void PortCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     painter->save();
     painter->setBackgroundMode(Qt::OpaqueMode);
+    painter->setBackground(cellBackground_);
     painter->fillRect(option.rect, cellBackground_);
 
     const QVariant colour = index.data(Qt::ForegroundRole);

@@ -1,6 +1,7 @@
 // The window front end: the main window first, painted, then the rest of start-up.
 #include <QApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -48,7 +49,11 @@ int RunWindow(int argc, char** argv) {
     CMainFrame frame(app, rows);
     app.messageSink = &frame.Sink();
 
-    // The operator sees the window while the configuration and images load.
+    // The operator sees the window while the configuration and images load. The window
+    // is given the whole screen first, so it fills it even without a window manager.
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen != nullptr) {
+        frame.setGeometry(screen->availableGeometry());
+    }
     frame.showMaximized();
     frame.repaint();
     QApplication::processEvents();
