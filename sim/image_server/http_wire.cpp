@@ -1,6 +1,7 @@
 #include "sim/image_server/http_wire.h"
 
 #include <cctype>
+#include <charconv>
 
 namespace korvane::sim {
 
@@ -69,8 +70,14 @@ std::optional<RequestHead> ParseRequestHead(std::string_view head) {
         const size_t next = head.find(kLineEnd, pos);
         const std::string_view field = head.substr(pos, next == std::string_view::npos ? next : next - pos);
         const size_t colon = field.find(':');
-        if (colon != std::string_view::npos && EqualsNoCase(Trim(field.substr(0, colon)), "User-Agent")) {
-            request.userAgent = Trim(field.substr(colon + 1));
+        if (colon != std::string_view::npos) {
+            const std::string_view name = Trim(field.substr(0, colon));
+            const std::string_view value = Trim(field.substr(colon + 1));
+            if (EqualsNoCase(name, "User-Agent")) {
+                request.userAgent = value;
+            } else if (EqualsNoCase(name, "Content-Length")) {
+                std::from_chars(value.data(), value.data() + value.size(), request.contentLength);
+            }
         }
         if (next == std::string_view::npos) {
             break;

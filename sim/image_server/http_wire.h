@@ -15,13 +15,14 @@ struct RequestHead {
     std::string method;
     std::string path;  // without the query
     std::string userAgent;
-    std::string head;  // the whole head as received, for checks of the headers sent
+    size_t contentLength = 0;  // of the request body, 0 when none is announced
+    std::string head;          // the whole head as received, for checks of the headers sent
 };
 
 // Position just after the blank line that ends a request head, or npos.
 size_t FindHeadEnd(std::string_view received);
-// The request line and the User-Agent of a complete head; nothing when the request line
-// is not "METHOD TARGET HTTP/x".
+// The request line, the User-Agent and the Content-Length of a complete head; nothing
+// when the request line is not "METHOD TARGET HTTP/x".
 std::optional<RequestHead> ParseRequestHead(std::string_view head);
 // "HTTP/1.1 <status> <reason>", Connection: close, the content type, and Content-Length
 // when given, then the blank line.

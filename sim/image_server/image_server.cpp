@@ -11,27 +11,38 @@ namespace {
 
 constexpr int kAcceptPollMs = 50;
 constexpr int kRequestReadMs = 5000;
+constexpr size_t kLongestRequestBody = 65536;
 
 std::string ContentTypeOf(const std::string& path) {
     return path == kImageListPath ? "text/plain; charset=utf-8" : "application/octet-stream";
 }
 
-// Reads up to the end of the request head; nothing when the client gives up first.
+// Reads the request head, and the body it announces so that closing the connection
+// afterwards does not reset it; nothing when the client gives up first.
 std::optional<RequestHead> ReadRequest(ServerConnection& connection) {
     std::string received;
     char chunk[2048];
-    while (received.size() < kLongestRequestHead) {
-        const size_t end = FindHeadEnd(received);
-        if (end != std::string::npos) {
-            return ParseRequestHead(std::string_view(received).substr(0, end));
-        }
-        const long n = connection.Read(chunk, sizeof chunk);
+    size_t headEnd = std::string::npos;
+    while ((headEnd = FindHeadEnd(received)) == std::string::npos) {
+        const long n = received.size() < kLongestRequestHead ? connection.Read(chunk, sizeof chunk) : -1;
         if (n <= 0) {
             return std::nullopt;
         }
         received.append(chunk, static_cast<size_t>(n));
     }
-    return std::nullopt;
+    std::optional<RequestHead> request = ParseRequestHead(std::string_view(received).substr(0, headEnd));
+    if (!request || request->contentLength > kLongestRequestBody) {
+        return std::nullopt;
+    }
+    size_t bodyReceived = received.size() - headEnd;
+    while (bodyReceived < request->contentLength) {
+        const long n = connection.Read(chunk, sizeof chunk);
+        if (n <= 0) {
+            return std::nullopt;
+        }
+        bodyReceived += static_cast<size_t>(n);
+    }
+    return request;
 }
 
 }  // namespace

@@ -69,6 +69,19 @@ TEST(HttpClientTest, BodyComesBackAsUtf8WithTheAgreedHeaders) {
     EXPECT_EQ(requests[0].head.find("multipart"), std::string::npos);
 }
 
+TEST(HttpClientTest, RequestBodyRidesAlongWithTheGet) {
+    ImageServerRig rig;
+    rig.server.Serve("/images", "ok");
+    CHttpClient client;
+    std::string response;
+    ASSERT_EQ(client.Request(rig.Url("/images"), "{\"id\":7}", response), 0);
+    EXPECT_EQ(response, "ok");
+    const auto requests = rig.server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_NE(requests[0].head.find("\r\nContent-Length: 8\r\n"), std::string::npos);
+}
+
 TEST(HttpClientTest, LongBodyArrivesWholeAndZeroBytesFollowThePieceRule) {
     ImageServerRig rig;
     std::string body;
