@@ -4,6 +4,7 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/console_options.h"
+#include "app/console_run.h"
 #include "app/front_ends.h"
 #include "app/stderr_sink.h"
 #include "platform/module_path.h"
@@ -39,8 +40,9 @@ int RunConsole(int argc, char** argv) {
     StderrMessageSink sink;
     CKorvaneAppDownloadApp app;
     const bool started = StartConsole(app, options, sink);
+    const int status = started ? RunConsoleDownload(app, options, sink) : kExitStartupEnded;
     app.ExitInstance();
-    return started ? kExitOk : kExitStartupEnded;
+    return status;
 }
 
 }  // namespace korvane

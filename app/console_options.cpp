@@ -1,8 +1,24 @@
 #include "app/console_options.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace korvane {
+
+namespace {
+
+// A whole number from 1 to 10^9 for a counting option.
+bool ParsePositive(std::string_view text, int& value) {
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < 1 || parsed > 1000000000) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace
 
 bool WantsConsole(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -27,6 +43,19 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
                 return false;
             }
             options.configDir = argv[++i];
+        } else if (arg == "--count" || arg == "--timeout") {
+            int& value = arg == "--count" ? options.count : options.timeoutSeconds;
+            if (i + 1 >= argc || !ParsePositive(argv[i + 1], value)) {
+                error = std::string(arg) + " needs a whole number of at least 1";
+                return false;
+            }
+            ++i;
+        } else if (arg == "--report") {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+                error = "--report needs a file name";
+                return false;
+            }
+            options.reportFile = argv[++i];
         } else {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -36,8 +65,13 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
 }
 
 const char* ConsoleUsage() {
-    return "usage: KorvaneAppDownload --headless [--config-dir DIR]\n"
-           "  --config-dir DIR  INI files and keyPair.bin are in DIR (default: the program's folder)\n";
+    return "usage: KorvaneAppDownload --headless [--config-dir DIR] [--count N] [--timeout S] [--report FILE]\n"
+           "  --config-dir DIR  INI files and keyPair.bin are in DIR (default: the program's folder)\n"
+           "  --count N         stop after N terminals have finished\n"
+           "  --timeout S       stop after S seconds\n"
+           "  --report FILE     write one row per finished terminal: CSV, or JSON lines for a .jsonl name\n"
+           "exit status: 0 every finished terminal passed, 1 one failed (or --count was not reached),\n"
+           "             2 start-up ended, 3 Start refused\n";
 }
 
 }  // namespace korvane

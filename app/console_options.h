@@ -10,6 +10,9 @@ inline constexpr const char* kHeadlessOption = "--headless";
 struct ConsoleOptions {
     std::string configDir;  // --config-dir; empty: the executable's folder
     bool help = false;      // --help
+    int count = 0;          // --count N: stop after N terminals finished; 0: no limit
+    int timeoutSeconds = 0; // --timeout S: stop after S seconds; 0: no limit
+    std::string reportFile; // --report FILE: one row per finished terminal (CSV, or JSON lines for .jsonl)
 };
 
 // True when the command line asks for the console front end.

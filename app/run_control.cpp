@@ -48,6 +48,9 @@ RunControl::~RunControl() {
     if (Running() || !app_.sessionMap.empty()) {
         OnStop();
     }
+    if (app_.portView == &view_) {
+        app_.portView = nullptr;
+    }
 }
 
 bool RunControl::Running() const { return app_.b_running != 0; }

@@ -1,0 +1,167 @@
+#include "app/console_run.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/KorvaneAppDownloadApp.h"
+#include "app/console_terminal.h"
+#include "app/console_view.h"
+#include "app/message_sink.h"
+#include "app/port_rows.h"
+#include "app/terminal_report.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr auto kLoopWait = std::chrono::milliseconds(100);
+constexpr auto kTick = std::chrono::milliseconds(1000);
+// A loop that stopped draining would otherwise let the watcher grow the queue forever.
+constexpr size_t kQueueLimit = 4096;
+
+// Port changes queued by the watcher's thread for the console's loop.
+class PortChangeQueue {
+public:
+    bool Post(uint32_t nPort, int lParam) {
+        std::lock_guard lock(mutex_);
+        if (changes_.size() >= kQueueLimit) {
+            return false;
+        }
+        changes_.emplace_back(nPort, lParam);
+        ready_.notify_one();
+        return true;
+    }
+
+    // Everything queued, waiting up to `wait` for the first change.
+    std::vector<std::pair<uint32_t, int>> Take(std::chrono::milliseconds wait) {
+        std::unique_lock lock(mutex_);
+        ready_.wait_for(lock, wait, [this] { return !changes_.empty(); });
+        return std::exchange(changes_, {});
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<std::pair<uint32_t, int>> changes_;
+};
+
+std::string BindingPositionOf(const std::vector<PortRow>& rows, int nPort) {
+    for (const PortRow& row : rows) {
+        if (row.nPort == nPort) {
+            return row.cells[kColBindingPort];
+        }
+    }
+    return {};
+}
+
+std::string SummaryLine(const TerminalOutcome& o) {
+    std::string line = "COM" + std::to_string(o.nPort) + " #" + o.bindingPosition + " " +
+                       (o.passed ? std::string("Passed") : "Failed:" + o.message);
+    if (o.command) {
+        line += " (command " + std::to_string(*o.command) + ")";
+    }
+    char tail[64];
+    std::snprintf(tail, sizeof tail, ", %llu bytes, %.1f s", static_cast<unsigned long long>(o.bytes), o.seconds);
+    return line + tail;
+}
+
+}  // namespace
+
+int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IMessageSink& sink,
+                       std::FILE* out) {
+    PortChangeQueue queue;
+    PortRows rows(app);
+    ReportingPortView reporting(rows);
+    RunControlParts parts;
+    parts.view = &reporting;
+    RunControl run(app, rows, sink, [&queue](uint32_t nPort, int lParam) { return queue.Post(nPort, lParam); },
+                   std::move(parts));
+    InstallStopSignals();
+    if (!run.OnStart()) {
+        return kConsoleStartRefused;
+    }
+
+    const bool live = out == stdout && StdoutIsTerminal();
+    ConsoleView view(out, live, live ? TerminalColumns() : 160);
+    using SteadyClock = std::chrono::steady_clock;
+    const SteadyClock::time_point started = SteadyClock::now();
+    SteadyClock::time_point nextTick = started + kTick;
+    uint64_t shownVersion = rows.Version();
+    std::vector<TerminalOutcome> finished;
+    const auto collectFinished = [&] {
+        const std::vector<uint32_t> ended = run.TakeEndedSessions();
+        if (ended.empty()) {
+            return;
+        }
+        const std::vector<PortRow> snapshot = rows.Snapshot();
+        for (uint32_t nPort : ended) {
+            TerminalOutcome outcome = reporting.Outcome(static_cast<int>(nPort));
+            outcome.bindingPosition = BindingPositionOf(snapshot, outcome.nPort);
+            finished.push_back(std::move(outcome));
+        }
+    };
+
+    bool timedOut = false;
+    for (;;) {
+        if (StopRequested()) {
+            break;
+        }
+        if (options.timeoutSeconds > 0 && SteadyClock::now() - started >= std::chrono::seconds(options.timeoutSeconds)) {
+            timedOut = true;
+            break;
+        }
+        for (const auto& [nPort, lParam] : queue.Take(kLoopWait)) {
+            run.OnPortChange(nPort, lParam);
+        }
+        collectFinished();
+        const SteadyClock::time_point now = SteadyClock::now();
+        if (run.TimerArmed() && now >= nextTick) {
+            // Like a window timer, a late tick is one tick: missed seconds are not made up.
+            run.OnTimer();
+            while (nextTick <= now) {
+                nextTick += kTick;
+            }
+        }
+        if (const uint64_t version = rows.Version(); version != shownVersion) {
+            shownVersion = version;
+            view.Show(rows.Snapshot());
+        }
+        if (options.count > 0 && finished.size() >= static_cast<size_t>(options.count)) {
+            break;
+        }
+    }
+    view.Flush(rows.Snapshot());
+    collectFinished();
+    run.OnStop();
+
+    size_t failed = 0;
+    for (const TerminalOutcome& outcome : finished) {
+        failed += outcome.passed ? 0 : 1;
+        std::fprintf(out, "%s\n", SummaryLine(outcome).c_str());
+    }
+    std::fprintf(out, "%zu terminals finished: %zu passed, %zu failed\n", finished.size(), finished.size() - failed,
+                 failed);
+    // Waiting for N terminals and seeing fewer is not a success.
+    const bool countMissed = timedOut && options.count > 0 && finished.size() < static_cast<size_t>(options.count);
+    if (countMissed) {
+        std::fprintf(out, "timed out after %d s with %zu of %d terminals finished\n", options.timeoutSeconds,
+                     finished.size(), options.count);
+    }
+    std::fflush(out);
+
+    bool reportWritten = true;
+    if (!options.reportFile.empty()) {
+        std::string error;
+        reportWritten = WriteReport(options.reportFile, finished, error);
+        if (!reportWritten) {
+            sink.ShowMessage(error);
+        }
+    }
+    return failed == 0 && !countMissed && reportWritten ? kConsoleAllPassed : kConsoleSomeFailed;
+}
+
+}  // namespace korvane

@@ -1,0 +1,124 @@
+#include "app/console_view.h"
+
+#include <algorithm>
+
+#include "app/console_terminal.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr uint32_t kLiveRedrawMs = 200;
+constexpr uint32_t kProgressLineMs = 500;
+constexpr int kBarWidth = 20;
+
+// Pads (or keeps) a text to a column of `width` bytes.
+std::string Column(const std::string& text, size_t width) {
+    return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
+}
+
+std::string CutToWidth(std::string line, size_t width) {
+    if (line.size() <= width) {
+        return line;
+    }
+    size_t end = width;
+    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    line.resize(end);
+    return line;
+}
+
+}  // namespace
+
+int ProgressPercent(uint32_t done, uint32_t total) {
+    if (total == 0) {
+        return 0;
+    }
+    return static_cast<int>(std::min<uint64_t>(100, uint64_t{done} * 100 / total));
+}
+
+std::string ProgressBar(uint32_t done, uint32_t total, int width) {
+    const int filled = total == 0 ? 0 : ProgressPercent(done, total) * width / 100;
+    return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(width - filled), '-') +
+           "]";
+}
+
+std::string FormatPortLine(const PortRow& row, size_t width) {
+    std::string middle;
+    if (row.barVisible) {
+        middle = ProgressBar(row.barDone, row.barTotal, kBarWidth) + " " +
+                 std::to_string(ProgressPercent(row.barDone, row.barTotal)) + "%";
+    } else {
+        middle = row.cells[kColProgress];
+    }
+    std::string line = Column("COM" + std::to_string(row.nPort), 7) + Column("#" + row.cells[kColBindingPort], 4) +
+                       Column(row.cells[kColStatus], 23) + Column(middle, 29) + Column(row.cells[kColTime], 6) +
+                       row.cells[kColStep];
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return CutToWidth(std::move(line), width);
+}
+
+ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock)
+    : out_(out), live_(live), columns_(std::max<size_t>(columns, 20)), clock_(clock) {}
+
+void ConsoleView::Show(const std::vector<PortRow>& rows) {
+    if (!live_) {
+        PrintChanges(rows);
+        return;
+    }
+    if (!drawnOnce_ || clock_.Now() - drawnMs_ >= kLiveRedrawMs) {
+        DrawLive(rows);
+    }
+}
+
+void ConsoleView::Flush(const std::vector<PortRow>& rows) {
+    if (live_) {
+        DrawLive(rows);
+    } else {
+        PrintChanges(rows);
+    }
+}
+
+void ConsoleView::DrawLive(const std::vector<PortRow>& rows) {
+    std::string frame;
+    if (drawnLines_ > 0) {
+        // Back to the first line of the last picture, and clear it and all below.
+        frame += "\x1b[" + std::to_string(drawnLines_) + "A\r";
+    }
+    frame += "\x1b[J";
+    for (const PortRow& row : rows) {
+        // One byte short of the width, so a full line never wraps and breaks the count.
+        frame += FormatPortLine(row, columns_ - 1) + "\n";
+    }
+    std::fputs(frame.c_str(), out_);
+    std::fflush(out_);
+    drawnLines_ = rows.size();
+    drawnMs_ = clock_.Now();
+    drawnOnce_ = true;
+}
+
+void ConsoleView::PrintChanges(const std::vector<PortRow>& rows) {
+    const uint32_t now = clock_.Now();
+    for (const PortRow& row : rows) {
+        Shown& shown = shown_[row.nPort];
+        const std::string key = row.cells[kColStatus] + '\x1f' + row.cells[kColStep] + '\x1f' +
+                                row.cells[kColProgress] + '\x1f' + (row.barVisible ? "bar" : "");
+        const int percent = row.barVisible ? ProgressPercent(row.barDone, row.barTotal) : -1;
+        const bool changed = key != shown.key;
+        const bool progressed = percent != shown.percent && now - shown.progressMs >= kProgressLineMs;
+        if (!changed && !progressed) {
+            continue;
+        }
+        std::fprintf(out_, "%s %s\n", LocalTimeOfDay().c_str(), FormatPortLine(row, columns_).c_str());
+        shown.key = key;
+        shown.percent = percent;
+        shown.progressMs = now;
+    }
+    std::fflush(out_);
+}
+
+
+}  // namespace korvane
