@@ -1,0 +1,412 @@
+// What a start-up that completes holds: paths, modules, keys and every configuration value,
+// read by the value rules from the configuration folder whatever the current directory.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/app/startup_harness.h"
+#include "tests/fixtures/bitmap16.h"
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(StartupTest, CleanStartHoldsPathsModulesAndKeys) {
+    const StartupRun run = Start();
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(run.messages.empty());
+
+    EXPECT_EQ(app.exeDir, config.path());
+    EXPECT_EQ(app.iniPath, config.File("KorvaneAppDownload.ini"));
+    EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
+    EXPECT_EQ(app.signToolIniPath, config.File("SignTool.ini"));
+    const std::vector<uint8_t> keyPair = ReadFile(config.File("keyPair.bin"));
+    EXPECT_EQ(std::vector<uint8_t>(app.keyPairData.begin(), app.keyPairData.end()), keyPair);
+
+    EXPECT_NE(app.channelDll, nullptr);
+    EXPECT_NE(app.pfnCreateChannel, nullptr);
+    EXPECT_NE(app.pfnReleaseChannel, nullptr);
+    EXPECT_NE(app.pfnSign, nullptr);
+    EXPECT_NE(app.pfnVerify, nullptr);
+#define KORVANE_EXPECT_BOUND(name) EXPECT_NE(app.utility.name, nullptr) << #name;
+    RERIZU_ENTRY_POINTS(KORVANE_EXPECT_BOUND)
+#undef KORVANE_EXPECT_BOUND
+
+    const RsaKeyTexts placeholder = PlaceholderRsaKeys();
+    EXPECT_EQ(app.rsaKeys.n, placeholder.n);
+    EXPECT_EQ(app.rsaKeys.e, placeholder.e);
+    EXPECT_EQ(app.rsaKeys.d, placeholder.d);
+    EXPECT_EQ(app.rsaKeys.p, placeholder.p);
+    EXPECT_EQ(app.rsaKeys.qp, placeholder.qp);
+
+    // The channel module finds its port-number table in the configuration folder, and
+    // "./DevPath.ini" names the file there.
+    ASSERT_NE(std::getenv("KORVANE_CONFIG_DIR"), nullptr);
+    EXPECT_EQ(std::string(std::getenv("KORVANE_CONFIG_DIR")), config.path());
+    EXPECT_EQ(fs::current_path(), fs::path(config.path()));
+}
+
+TEST_F(StartupTest, RunSwitchesAreOnOnlyForExactlyOne) {
+    struct Case {
+        const char* key;
+        int CKorvaneAppDownloadApp::*member;
+    };
+    const Case switches[] = {
+        {"AutoRunApp", &CKorvaneAppDownloadApp::b_autoRun},     {"runApp", &CKorvaneAppDownloadApp::b_runApp},
+        {"checkSP", &CKorvaneAppDownloadApp::b_checkSP},         {"secureBoot", &CKorvaneAppDownloadApp::b_secureBoot},
+        {"useSingedData", &CKorvaneAppDownloadApp::b_useSignedData},
+    };
+    const struct {
+        const char* value;
+        int expected;
+    } values[] = {{"1", 1}, {"true", 0}, {"01", 0}, {"0", 0}, {"", 0}, {"2", 0}};
+    for (const auto& v : values) {
+        for (const Case& s : switches) {
+            config.SetAppLoad(s.key, v.value);
+        }
+        // DownloadApp follows the same rule: with it off no server is asked.
+        config.SetAppLoad("DownloadApp", v.value);
+        CKorvaneAppDownloadApp caseApp;
+        RecordingMessageSink sink;
+        const bool started = caseApp.InitInstance(sink, config.path(), modules.path());
+        for (const Case& s : switches) {
+            EXPECT_EQ(caseApp.*s.member, v.expected) << s.key << "=" << v.value;
+        }
+        EXPECT_EQ(caseApp.b_downloadApp, v.expected) << v.value;
+        if (v.expected == 0) {
+            EXPECT_TRUE(started) << v.value;
+            EXPECT_TRUE(sink.messages.empty()) << v.value;
+        }
+    }
+}
+
+// Another folder, made current before start-up, holds a DevPath.ini that would fail the
+// key check and a data folder of its own; neither may be used.
+TEST_F(StartupTest, ConfigurationFolderIsUsedWhateverTheCurrentDirectory) {
+    TempDir elsewhere;
+    WriteText(elsewhere.File("DevPath.ini"), "[DATABASE]\nRSA_N=short\n");
+    WriteText(elsewhere.File("data/decoy.bin"), "decoy");
+    WriteText(config.File("data/payload.bin"), "payload");
+    config.SetAppLoad("FileDownload", "1");
+    config.SetAppLoad("FileSystemPart1Init", "1");
+    config.SetAppLoad("FilePush1", "1");
+    config.SetAppLoad("FilePath1", "data");
+    fs::current_path(elsewhere.path());
+
+    const StartupRun run = Start();
+    ASSERT_TRUE(run.started);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_EQ(app.filePath1, config.path() + "/data");
+    ASSERT_EQ(app.fileList1.size(), 1u);
+    EXPECT_STREQ(app.fileList1[0].szName.data(), "payload.bin");
+}
+
+TEST_F(StartupTest, RelativeConfigurationFolderStaysValidAfterStartUp) {
+    config.SetAppLoad("FileDownload", "1");
+    config.SetAppLoad("FileSystemPart1Init", "1");
+    config.SetAppLoad("FilePush1", "1");
+    config.SetAppLoad("FilePath1", "data");
+    WriteText(config.File("data/payload.bin"), "payload");
+    fs::current_path(fs::path(config.path()).parent_path());
+
+    const StartupRun run = StartIn(fs::path(config.path()).filename().string());
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(app.exeDir, config.path());
+    EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
+    EXPECT_EQ(app.fileList1.size(), 1u);
+}
+
+TEST_F(StartupTest, EmptyFilePathListsTheConfigurationFolderItself) {
+    config.SetAppLoad("FileDownload", "1");
+    config.SetAppLoad("FileSystemPart2Init", "1");
+    config.SetAppLoad("FilePush1", "1");
+    config.SetAppLoad("FilePath1", "");
+    ASSERT_TRUE(Start().started);
+    std::vector<std::string> names;
+    for (const _tagDownloadImageData& record : app.fileList1) {
+        names.emplace_back(record.szName.data());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"DevPath.ini", "KorvaneAppDownload.ini", "SignTool.ini",
+                                               "SignedData.ini", "keyPair.bin"}));
+    EXPECT_EQ(app.b_filesLoaded1, 1);
+}
+
+TEST_F(StartupTest, FileSystemKeysAreReadOnlyWhenFileDownloadIsOn) {
+    const std::pair<const char*, const char*> keys[] = {
+        {"FileSystemPart1Init", "1"},   {"FileSystemPart2Init", "0"},   {"TargePath1", "C:"},
+        {"TargePath2", "D:/fonts"},     {"TargePath3", "C:/audio"},     {"FilePath1", "one"},
+        {"FilePath2", "two"},           {"FilePath3", "three"},         {"SPIFlashSize", "16"},
+        {"FileSystemPart1Address", "512"}, {"FileSystemPart2Address", "-4"}, {"FileSystemPart1Size", "2"},
+        {"FileSystemPart2Size", "3"},   {"FileSystemPart1DriveLetter", "C"}, {"FileSystemPart2DriveLetter", "D"},
+        {"FilePush1", "0"},             {"FilePush2", "1"},             {"FilePush3", "true"},
+    };
+    for (const auto& [key, value] : keys) {
+        config.SetAppLoad(key, value);
+    }
+    ASSERT_TRUE(Start().started);
+    EXPECT_EQ(app.b_fileDownload, 0);
+    EXPECT_EQ(app.b_fsPart1Init, 0);
+    EXPECT_EQ(app.spiFlashSize, 0);
+    EXPECT_TRUE(app.filePath1.empty());
+    EXPECT_EQ(app.b_filePush2, 0);
+
+    config.SetAppLoad("FileDownload", "1");
+    CKorvaneAppDownloadApp on;
+    RecordingMessageSink sink;
+    ASSERT_TRUE(on.InitInstance(sink, config.path(), modules.path()));
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(on.b_fileDownload, 1);
+    EXPECT_EQ(on.b_fsPart1Init, 1);
+    EXPECT_EQ(on.b_fsPart2Init, 0);
+    EXPECT_EQ(on.targetPath1, "C:");
+    EXPECT_EQ(on.targetPath2, "D:/fonts");
+    EXPECT_EQ(on.targetPath3, "C:/audio");
+    EXPECT_EQ(on.filePath1, config.path() + "/one");
+    EXPECT_EQ(on.filePath2, config.path() + "/two");
+    EXPECT_EQ(on.filePath3, config.path() + "/three");
+    EXPECT_EQ(on.spiFlashSize, 16);
+    EXPECT_EQ(on.fsPart1Address, 512);
+    EXPECT_EQ(on.fsPart2Address, -4);
+    EXPECT_EQ(on.fsPart1Size, 2);
+    EXPECT_EQ(on.fsPart2Size, 3);
+    EXPECT_EQ(on.fsPart1Drive, "C");
+    EXPECT_EQ(on.fsPart2Drive, "D");
+    EXPECT_EQ(on.b_filePush1, 0);
+    EXPECT_EQ(on.b_filePush2, 1);
+    EXPECT_EQ(on.b_filePush3, 0);
+    // Set 2 is pushed but its folder does not exist: nothing loads, nothing is reported.
+    EXPECT_EQ(on.b_filesLoaded2, 0);
+}
+
+TEST_F(StartupTest, FileDownloadWithoutPartitionsWarnsAndGoesOn) {
+    config.SetAppLoad("FileDownload", "1");
+    const StartupRun run = Start();
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.messages, std::vector<std::string>{"Please reset the file system configuration"});
+    config.SetAppLoad("FileSystemPart2Init", "1");
+    EXPECT_TRUE(StartIn(config.path()).messages.empty());
+}
+
+TEST_F(StartupTest, FileThatCannotBeLoadedIsReportedPerSetAndStartUpGoesOn) {
+    config.SetAppLoad("FileDownload", "1");
+    config.SetAppLoad("FileSystemPart1Init", "1");
+    const std::string longName(130, 'n');
+    for (int set = 1; set <= 3; ++set) {
+        const std::string n = std::to_string(set);
+        config.SetAppLoad("FilePush" + n, "1");
+        config.SetAppLoad("FilePath" + n, "set" + n);
+        WriteText(config.File("set" + n + "/a.bin"), "loads");  // sorts before the long name
+        if (set != 1) {
+            WriteText(config.File("set" + n + "/" + longName), "name too long for the record");
+        }
+    }
+    const StartupRun run = Start();
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.messages, (std::vector<std::string>{"文件系统待下载文件(2)加载错误，请重新选择！",
+                                                      "文件系统待下载文件(1)加载错误，请重新选择！"}));
+    EXPECT_EQ(app.fileList1.size(), 1u);
+    EXPECT_EQ(app.fileList2.size(), 1u);
+    EXPECT_EQ(app.fileList3.size(), 1u);
+    EXPECT_EQ(app.b_filesLoaded1, 1);
+    EXPECT_EQ(app.b_filesLoaded2, 0);  // the refused file came last
+    EXPECT_EQ(app.b_filesLoaded3, 0);
+}
+
+TEST_F(StartupTest, LogoKeysAreReadAndTheBlockBuiltWhenDownloadLogoIsOn) {
+    WriteFile(config.File("logo.bmp"), MakeBitmap16({.width = 2, .height = 2}));
+    const std::pair<const char*, const char*> keys[] = {
+        {"LogoPath", "logo.bmp"},   {"PointLetf", "5"},  {"PointLeft", "99"}, {"PointTop", "6"},
+        {"LCDType", "2"},           {"ExtPowerSwitchGPIOPolarity", "1"},     {"LCDIOLevel", "18"},
+        {"LCDClock", "40"},         {"ExtPower", "1"},   {"ExtPowerSwitchGPIO", "12"}, {"backLightLevel", "7"},
+    };
+    for (const auto& [key, value] : keys) {
+        config.SetAppLoad(key, value);
+    }
+    ASSERT_TRUE(Start().started);
+    EXPECT_EQ(app.b_downloadLogo, 0);
+    EXPECT_EQ(app.logoLeft, 0);
+    EXPECT_TRUE(app.logoBlock.empty());
+
+    config.SetAppLoad("DownloadLogo", "1");
+    CKorvaneAppDownloadApp on;
+    RecordingMessageSink sink;
+    ASSERT_TRUE(on.InitInstance(sink, config.path(), modules.path()));
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(on.b_logoLoaded, 1);
+    EXPECT_EQ(on.logoLeft, 5);  // from PointLetf, spelled so
+    EXPECT_EQ(on.logoTop, 6);
+    EXPECT_EQ(on.lcdType, 2);
+    EXPECT_EQ(on.extPowerGPIOPolarity, 1);
+    EXPECT_EQ(on.lcdIOLevel, 18);
+    EXPECT_EQ(on.lcdClock, 40);
+    EXPECT_EQ(on.b_extPower, 1);
+    EXPECT_EQ(on.extPowerGPIO, 12);
+    EXPECT_EQ(on.logoBacklight, 7);
+    ASSERT_EQ(on.logoBlockSize, 36);
+    EXPECT_EQ(on.logoBlock[4], 5);
+    EXPECT_EQ(on.logoBlock[22], 12);
+}
+
+TEST_F(StartupTest, LogoThatCannotBeLoadedIsReportedAndLeavesTheHeaderAlone) {
+    config.SetAppLoad("DownloadLogo", "1");
+    config.SetAppLoad("LogoPath", "missing.bmp");
+    config.SetAppLoad("PointTop", "3");
+    const StartupRun run = Start();
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.messages, std::vector<std::string>{"Please re-select the logo file!"});
+    EXPECT_EQ(app.b_logoLoaded, 0);
+    EXPECT_EQ(app.logoTop, 3);  // the keys after LogoPath are still read
+    EXPECT_EQ(app.logoBlockSize, 28);
+}
+
+TEST_F(StartupTest, AudioFileIsLoadedOrReported) {
+    config.SetAppLoad("DownloadAMR", "1");
+    config.SetAppLoad("AMRPath", "voice.amr");
+    StartupRun run = Start();
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(run.messages, std::vector<std::string>{"加载AMR文件失败，请重新选择！"});
+    EXPECT_EQ(app.b_amrLoaded, 0);
+
+    WriteText(config.File("voice.amr"), "#!AMR\n");
+    CKorvaneAppDownloadApp loaded;
+    RecordingMessageSink sink;
+    ASSERT_TRUE(loaded.InitInstance(sink, config.path(), modules.path()));
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(loaded.b_amrLoaded, 1);
+    EXPECT_EQ(loaded.amrSize, 6);
+    EXPECT_EQ(loaded.amrPath, "voice.amr");
+}
+
+TEST_F(StartupTest, FormatKeysAreAlwaysRead) {
+    config.SetAppLoad("FSConfig", "1");
+    config.SetAppLoad("FSType", "2");
+    config.SetAppLoad("FSDMA", "-3");
+    config.SetAppLoad("FSBaud", "115200 baud");
+    ASSERT_TRUE(Start().started);
+    EXPECT_EQ(app.b_fsConfig, 1);
+    EXPECT_EQ(app.fsType, 2);
+    EXPECT_EQ(app.fsDMA, -3);
+    EXPECT_EQ(app.fsBaud, 115200);
+}
+
+TEST_F(StartupTest, BindingTableHoldsAtMostTenEntries) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> at;
+        int entries;  // keys "0" .. entries-1 are written as COM(10 + index)
+        int expectedCount;
+    };
+    const Case cases[] = {
+        {"two", "2", 2, 2},
+        {"count above the entries", "3", 1, 3},
+        {"ten", "10", 10, 10},
+        {"twelve: beyond the tenth ignored", "12", 12, 10},
+        {"huge", "2147483647", 12, 10},
+        {"negative", "-1", 2, 0},
+        {"letters", "abc", 2, 0},
+        {"missing", std::nullopt, 2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConfigDir caseConfig;
+        caseConfig.SetDevPath("COUNTS", "AT", c.at);
+        for (int i = 0; i < c.entries; ++i) {
+            caseConfig.SetDevPath("AppLoad Info", std::to_string(i), "COM" + std::to_string(10 + i));
+        }
+        CKorvaneAppDownloadApp caseApp;
+        RecordingMessageSink sink;
+        ASSERT_TRUE(caseApp.InitInstance(sink, caseConfig.path(), modules.path()));
+        EXPECT_EQ(caseApp.bindingCount, c.expectedCount);
+        for (int i = 0; i < 10; ++i) {
+            const bool filled = i < std::min(c.entries, c.expectedCount);
+            EXPECT_EQ(caseApp.bindingPorts[static_cast<size_t>(i)], filled ? "COM" + std::to_string(10 + i) : "")
+                << i;
+        }
+    }
+}
+
+TEST_F(StartupTest, IdentityKeysAreNotReadWithDownloadAppOff) {
+    config.SetDevPath("TUSN", "ISCHECK", "1");
+    const StartupRun run = Start();
+    EXPECT_TRUE(run.started);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_EQ(app.b_checkTUSN, 0);
+}
+
+TEST_F(StartupTest, OddFilesAndValuesNeitherCrashNorOverrun) {
+    struct Case {
+        const char* name;
+        std::string mainIni;
+        int expectedRunApp;
+    };
+    std::string binary = "\xEF\xBB\xBF[AppLoad Info]\nrunApp=1\n";
+    binary += std::string("\0\xFF\xFE\x80[\n=\n[]\n", 11);
+    const Case cases[] = {
+        {"empty file", "", 0},
+        {"blanks and CRLF around the value", "[AppLoad Info]\r\n\t runApp \t=  1  \r\n", 1},
+        {"binary bytes", binary, 1},
+        {"value 1000 characters long", "[AppLoad Info]\nrunApp=1" + std::string(1000, '1') + "\n", 0},
+        {"section without keys", "[AppLoad Info]\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        config.WriteText("KorvaneAppDownload.ini", c.mainIni);
+        config.SetDevPath("DATABASE", "URL_A", "http://" + std::string(400, 'u'));
+        CKorvaneAppDownloadApp caseApp;
+        RecordingMessageSink sink;
+        ASSERT_TRUE(caseApp.InitInstance(sink, config.path(), modules.path()));
+        EXPECT_TRUE(sink.messages.empty());
+        EXPECT_EQ(caseApp.b_runApp, c.expectedRunApp);
+        EXPECT_TRUE(caseApp.rsaKeys.p.empty());
+        // A value longer than the 260-unit read buffer comes back cut, never overrunning it.
+        EXPECT_LE(caseApp.urlA.size(), 259u);
+        EXPECT_EQ(caseApp.urlA.rfind("http://uuu", 0), 0u);
+    }
+}
+
+TEST_F(StartupTest, ShutDownFreesEverythingLoaded) {
+    WriteFile(config.File("logo.bmp"), MakeBitmap16({.width = 4, .height = 4}));
+    WriteText(config.File("voice.amr"), "#!AMR\n");
+    WriteText(config.File("files/a.bin"), "a");
+    for (const auto& [key, value] : {std::pair<const char*, const char*>{"DownloadLogo", "1"}, {"LogoPath", "logo.bmp"},
+                                     {"DownloadAMR", "1"}, {"AMRPath", "voice.amr"}, {"FileDownload", "1"},
+                                     {"FileSystemPart1Init", "1"}, {"FilePush1", "1"}, {"FilePath1", "files"}}) {
+        config.SetAppLoad(key, value);
+    }
+    ASSERT_TRUE(Start().started);
+    ASSERT_FALSE(app.logoPixels.empty());
+    ASSERT_FALSE(app.amrData.empty());
+    ASSERT_FALSE(app.fileList1.empty());
+
+    app.ExitInstance();
+    EXPECT_TRUE(app.logoPixels.empty());
+    EXPECT_TRUE(app.logoBlock.empty());
+    EXPECT_TRUE(app.amrData.empty());
+    EXPECT_TRUE(app.fileList1.empty());
+    EXPECT_TRUE(app.fileNames1.empty());
+    EXPECT_TRUE(app.mainImage.empty());
+    EXPECT_TRUE(app.secondImage.empty());
+}
+
+}  // namespace
+}  // namespace korvane::testing
