@@ -180,6 +180,30 @@ TEST(ConsoleProgramTest, ConfigurationDefaultsToTheProgramsFolder) {
     EXPECT_EQ(run.err, "Cannot open (" + copy.path() + "/keyPair.bin).\n");
 }
 
+TEST(ConsoleProgramTest, SampleConfigurationMadeByTheScriptStartsCleanly) {
+    TempDir dir;
+    const std::string config = dir.File("cfg");
+    const std::string script = std::string(KORVANE_SOURCE_DIR) + "/scripts/make-config";
+    const std::vector<std::string> makeArgs = {config, "--bin", KORVANE_TOOLS_DIR};
+    ASSERT_EQ(RunProgram(script, makeArgs, "/").status, 0);
+    for (const char* name : {"KorvaneAppDownload.ini", "DevPath.ini", "SignedData.ini", "SignTool.ini"}) {
+        EXPECT_TRUE(fs::exists(config + "/" + name)) << name;
+    }
+    EXPECT_EQ(fs::file_size(config + "/keyPair.bin"), 188u);
+
+    const ProgramRun run = RunProgram(kProgram, HeadlessArgs({"--config-dir", config}), "/");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+
+    // An existing configuration (and its signature store) is kept unless --force is given.
+    const ProgramRun again = RunProgram(script, makeArgs, "/");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("--force"), std::string::npos);
+    std::vector<std::string> forced = makeArgs;
+    forced.push_back("--force");
+    EXPECT_EQ(RunProgram(script, forced, "/").status, 0);
+}
+
 TEST(ConsoleProgramTest, BadCommandLineExitsTwoWithUsage) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--headless", "--bogus"},
                                                  std::vector<std::string>{"--headless", "--config-dir"},
