@@ -108,7 +108,8 @@ std::vector<uint8_t> MakeTestImage(size_t length, uint32_t load_address, uint8_t
     return image;
 }
 
-SimSession::SimSession(SimBench& bench, int port_number, sim::TerminalSettings settings, uint32_t baud)
+SimSession::SimSession(SimBench& bench, int port_number, sim::TerminalSettings settings, uint32_t baud,
+                       std::function<void(int port, const sim::TerminalEvent&)> on_event)
     : port(port_number), bench_(bench) {
     sim::SimTerminalConfig config;
     config.port = port;
@@ -116,6 +117,7 @@ SimSession::SimSession(SimBench& bench, int port_number, sim::TerminalSettings s
     config.baud = baud;
     config.settings = std::move(settings);
     config.check = bench.check.get();
+    config.on_event = std::move(on_event);
     terminal = std::make_unique<sim::SimTerminal>(std::move(config));
 
     app.b_running = 1;

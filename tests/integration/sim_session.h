@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,7 +60,9 @@ std::vector<uint8_t> MakeTestImage(size_t length, uint32_t load_address, uint8_t
 // One terminal and one session.
 class SimSession {
 public:
-    SimSession(SimBench& bench, int port, sim::TerminalSettings settings, uint32_t baud = 0);
+    // on_event: the terminal's events, on its own thread (see SimTerminalConfig).
+    SimSession(SimBench& bench, int port, sim::TerminalSettings settings, uint32_t baud = 0,
+               std::function<void(int port, const sim::TerminalEvent&)> on_event = {});
     ~SimSession();
     SimSession(const SimSession&) = delete;
     SimSession& operator=(const SimSession&) = delete;
