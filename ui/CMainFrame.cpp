@@ -16,6 +16,7 @@
 #include "ui/KorvaneAppDownloadSet.h"
 #include "ui/file_chooser.h"
 #include "ui/resources.h"
+#include "ui/session_priority.h"
 
 namespace korvane {
 
@@ -49,6 +50,9 @@ CMainFrame::CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
     KeepDocumentShortcuts();
     setCentralWidget(view_);
 
+    if (parts.sessionEntry == nullptr) {
+        parts.sessionEntry = &WindowSessionEntry;
+    }
     run_ = std::make_unique<RunControl>(
         app_, rows, *sink_, [this](uint32_t nPort, int lParam) { return PostPortChange(nPort, lParam); },
         std::move(parts));
