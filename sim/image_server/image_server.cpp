@@ -160,6 +160,7 @@ void ImageServer::AcceptLoop() {
         auto worker = std::make_unique<Worker>();
         Worker* self = worker.get();
         worker->thread = std::thread([this, socket, self] {
+            BlockBrokenPipeSignal();
             Answer(socket);
             {
                 std::lock_guard lock(mutex_);

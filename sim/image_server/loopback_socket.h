@@ -20,6 +20,9 @@ void SetReadTimeout(int socket, int waitMs);
 // Bytes read, 0 at the end of the stream, -1 on an error or a time-out.
 long ReadSome(int socket, char* buffer, size_t capacity);
 bool WriteAll(int socket, const char* data, size_t size);
+// Writes to a connection the peer closed fail instead of raising SIGPIPE on the calling
+// thread (TLS writes go through the library's own write calls).
+void BlockBrokenPipeSignal();
 // Ends both directions; a read blocked on the socket returns.
 void ShutdownSocket(int socket);
 void CloseSocket(int socket);

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -79,6 +81,13 @@ bool WriteAll(int socket, const char* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+void BlockBrokenPipeSignal() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
 void ShutdownSocket(int socket) {
