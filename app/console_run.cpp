@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ constexpr auto kLoopWait = std::chrono::milliseconds(100);
 constexpr auto kTick = std::chrono::milliseconds(1000);
 // A loop that stopped draining would otherwise let the watcher grow the queue forever.
 constexpr size_t kQueueLimit = 4096;
+// Plain lines are not cut to a terminal's width; this only bounds a runaway step text.
+constexpr size_t kPlainColumns = 240;
 
 // Port changes queued by the watcher's thread for the console's loop.
 class PortChangeQueue {
@@ -75,6 +78,14 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
                        std::FILE* out) {
     PortChangeQueue queue;
     PortRows rows(app);
+    const bool live = out == stdout && StdoutIsTerminal();
+    ConsoleView view(out, live, live ? TerminalColumns() : kPlainColumns);
+    // Every change of a row is seen as it happens, so plain output misses no step.
+    rows.SetListener([&rows, &view](int nItem) {
+        if (const std::optional<PortRow> row = rows.RowAt(nItem)) {
+            view.Observe(*row);
+        }
+    });
     ReportingPortView reporting(rows);
     RunControlParts parts;
     parts.view = &reporting;
@@ -85,8 +96,6 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
         return kConsoleStartRefused;
     }
 
-    const bool live = out == stdout && StdoutIsTerminal();
-    ConsoleView view(out, live, live ? TerminalColumns() : 160);
     using SteadyClock = std::chrono::steady_clock;
     const SteadyClock::time_point started = SteadyClock::now();
     SteadyClock::time_point nextTick = started + kTick;
@@ -126,7 +135,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
                 nextTick += kTick;
             }
         }
-        if (const uint64_t version = rows.Version(); version != shownVersion) {
+        if (!live) {
+            view.Show({});
+        } else if (const uint64_t version = rows.Version(); version != shownVersion) {
             shownVersion = version;
             view.Show(rows.Snapshot());
         }
@@ -137,6 +148,7 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     view.Flush(rows.Snapshot());
     collectFinished();
     run.OnStop();
+    rows.SetListener(nullptr);
 
     size_t failed = 0;
     for (const TerminalOutcome& outcome : finished) {

@@ -64,12 +64,31 @@ std::string FormatPortLine(const PortRow& row, size_t width) {
 ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock)
     : out_(out), live_(live), columns_(std::max<size_t>(columns, 20)), clock_(clock) {}
 
-void ConsoleView::Show(const std::vector<PortRow>& rows) {
-    if (!live_) {
-        PrintChanges(rows);
+void ConsoleView::Observe(const PortRow& row) {
+    if (live_) {
         return;
     }
-    if (!drawnOnce_ || clock_.Now() - drawnMs_ >= kLiveRedrawMs) {
+    const uint32_t now = clock_.Now();
+    const std::string key = row.cells[kColStatus] + '\x1f' + row.cells[kColStep] + '\x1f' + row.cells[kColProgress] +
+                            '\x1f' + (row.barVisible ? "bar" : "");
+    const int percent = row.barVisible ? ProgressPercent(row.barDone, row.barTotal) : -1;
+    std::lock_guard lock(mutex_);
+    Shown& shown = shown_[row.nPort];
+    const bool changed = key != shown.key;
+    const bool progressed = percent != shown.percent && now - shown.progressMs >= kProgressLineMs;
+    if (!changed && !progressed) {
+        return;
+    }
+    pending_.push_back(LocalTimeOfDay() + " " + FormatPortLine(row, columns_));
+    shown.key = key;
+    shown.percent = percent;
+    shown.progressMs = now;
+}
+
+void ConsoleView::Show(const std::vector<PortRow>& rows) {
+    if (!live_) {
+        WritePlainLines();
+    } else if (!drawnOnce_ || clock_.Now() - drawnMs_ >= kLiveRedrawMs) {
         DrawLive(rows);
     }
 }
@@ -78,7 +97,7 @@ void ConsoleView::Flush(const std::vector<PortRow>& rows) {
     if (live_) {
         DrawLive(rows);
     } else {
-        PrintChanges(rows);
+        WritePlainLines();
     }
 }
 
@@ -100,25 +119,18 @@ void ConsoleView::DrawLive(const std::vector<PortRow>& rows) {
     drawnOnce_ = true;
 }
 
-void ConsoleView::PrintChanges(const std::vector<PortRow>& rows) {
-    const uint32_t now = clock_.Now();
-    for (const PortRow& row : rows) {
-        Shown& shown = shown_[row.nPort];
-        const std::string key = row.cells[kColStatus] + '\x1f' + row.cells[kColStep] + '\x1f' +
-                                row.cells[kColProgress] + '\x1f' + (row.barVisible ? "bar" : "");
-        const int percent = row.barVisible ? ProgressPercent(row.barDone, row.barTotal) : -1;
-        const bool changed = key != shown.key;
-        const bool progressed = percent != shown.percent && now - shown.progressMs >= kProgressLineMs;
-        if (!changed && !progressed) {
-            continue;
-        }
-        std::fprintf(out_, "%s %s\n", LocalTimeOfDay().c_str(), FormatPortLine(row, columns_).c_str());
-        shown.key = key;
-        shown.percent = percent;
-        shown.progressMs = now;
+void ConsoleView::WritePlainLines() {
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(mutex_);
+        lines.swap(pending_);
     }
-    std::fflush(out_);
+    for (const std::string& line : lines) {
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    if (!lines.empty()) {
+        std::fflush(out_);
+    }
 }
-
 
 }  // namespace korvane

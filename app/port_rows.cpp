@@ -256,6 +256,14 @@ std::vector<PortRow> PortRows::Snapshot() const {
     return rows_;
 }
 
+std::optional<PortRow> PortRows::RowAt(int nItem) const {
+    std::lock_guard lock(mutex_);
+    if (nItem < 0 || nItem >= static_cast<int>(rows_.size())) {
+        return std::nullopt;
+    }
+    return rows_[static_cast<size_t>(nItem)];
+}
+
 uint64_t PortRows::Version() const {
     std::lock_guard lock(mutex_);
     return version_;

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,6 +57,8 @@ public:
 
     // A copy of every row in row order, and a counter that grows with every change.
     std::vector<PortRow> Snapshot() const;
+    // A copy of one row by its index; nothing for an index without a row.
+    std::optional<PortRow> RowAt(int nItem) const;
     uint64_t Version() const;
     // Called (outside the lock) with the row index after each change of a row, or -1 when
     // all rows went; may run on any thread.

@@ -118,36 +118,54 @@ protected:
     FakeClock clock_;
 };
 
-TEST_F(ConsoleViewTest, PlainLinesForChangesAndFewProgressLines) {
+TEST_F(ConsoleViewTest, PlainLinesForEveryChangeAndFewProgressLines) {
     ConsoleView view(file_, false, 200, clock_);
     PortRow row = MakeRow(4, "Connecting", "In progress");
-    view.Show({row});
-    view.Show({row});  // nothing changed
+    view.Observe(row);
+    view.Observe(row);  // nothing changed
+    EXPECT_EQ(Written(), "");  // kept until the front end writes
+    view.Show({});
     EXPECT_EQ(Lines(Written()), 1U);
 
-    row.cells[kColStatus] = "Downloading main app";
+    // A step that lasts less than one turn of the loop still gets its line.
+    row.cells[kColStatus] = "Downloading Logo";
     row.barVisible = true;
     row.barTotal = 100;
-    view.Show({row});
-    EXPECT_EQ(Lines(Written()), 2U);
+    view.Observe(row);
+    row.cells[kColStatus] = "Downloading main app";
+    view.Observe(row);
     for (uint32_t done = 1; done <= 40; ++done) {  // 40 chunks within 400 ms
         row.barDone = done;
         clock_.Advance(10);
-        view.Show({row});
+        view.Observe(row);
     }
-    EXPECT_EQ(Lines(Written()), 2U);
-    clock_.Advance(200);
-    view.Show({row});
+    view.Show({});
     EXPECT_EQ(Lines(Written()), 3U);
+    clock_.Advance(200);
+    view.Observe(row);
+    view.Show({});
+    EXPECT_EQ(Lines(Written()), 4U);
+    EXPECT_NE(Written().find("Downloading Logo"), std::string::npos);
     EXPECT_NE(Written().find("40%"), std::string::npos);
 
     row.cells[kColStatus] = "Finish";
     row.cells[kColProgress] = "Passed";
     row.barVisible = false;
-    view.Show({row});
-    const std::string text = Written();
-    EXPECT_EQ(Lines(text), 4U);
-    EXPECT_NE(text.find("Passed"), std::string::npos);
+    view.Observe(row);
+    view.Observe(MakeRow(5, "Connecting", "In progress"));  // another port has its own lines
+    view.Flush({});
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> all;
+        std::istringstream in(Written());
+        for (std::string line; std::getline(in, line);) {
+            all.push_back(line);
+        }
+        return all;
+    }();
+    ASSERT_EQ(lines.size(), 6U);
+    EXPECT_NE(lines[4].find("Passed"), std::string::npos);
+    EXPECT_NE(lines[5].find("COM5"), std::string::npos);
+    EXPECT_EQ(lines[5].find("\x1b["), std::string::npos);
 }
 
 TEST_F(ConsoleViewTest, LiveLinesAreRedrawnInPlaceAFewTimesASecond) {

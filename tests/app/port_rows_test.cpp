@@ -212,6 +212,10 @@ TEST_F(PortRowsTest, RowsAreAppendedAndOnlyRemovedAllAtOnce) {
     EXPECT_EQ(Row(8).nItem, 1);
     EXPECT_EQ(Row(3).cells[kColStatus], "Downloading main app");
     EXPECT_TRUE(Row(3).barVisible);
+    ASSERT_TRUE(rows_.RowAt(1).has_value());
+    EXPECT_EQ(rows_.RowAt(1)->nPort, 8);
+    EXPECT_FALSE(rows_.RowAt(2).has_value());
+    EXPECT_FALSE(rows_.RowAt(-1).has_value());
 
     EXPECT_EQ(rows_.RemoveAll(), 1);
     EXPECT_TRUE(rows_.Snapshot().empty());
