@@ -7,6 +7,9 @@ std::string_view FinishReason(const TerminalStatus& status, std::chrono::steady_
     if (!status.plugged) {
         return "unplugged";
     }
+    if (status.answering) {
+        return {};
+    }
     if (status.check_sp) {
         return "check-sp";
     }

@@ -1,7 +1,8 @@
 // When the program counts a terminal as finished: it answered "CHECK SP" (the last
 // exchange of a session), answered a reset (the end of the "APP is Running" path), was
 // unplugged by a fault, or has been quiet for the idle time after it received anything
-// (a session that ended otherwise, passed or failed).
+// (a session that ended otherwise, passed or failed). An answer still on its way out
+// holds the finish back, so that unplugging a finished terminal never cuts it off.
 #pragma once
 
 #include <chrono>

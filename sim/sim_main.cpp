@@ -18,6 +18,9 @@ using korvane::sim::SimOptions;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kTurn(20);
+// How long a finished terminal stays plugged in before the program ends, so that the tool
+// reads the last answer before the port goes away.
+constexpr std::chrono::milliseconds kLingerBeforeExit(1000);
 
 volatile std::sig_atomic_t g_stop = 0;
 
@@ -103,9 +106,10 @@ void Finish(Slot& slot, std::string_view reason, EventLog& log, korvane::sim::Re
     }
 }
 
-bool AllDone(const std::vector<Slot>& slots, const SimOptions& options) {
+bool AllDone(const std::vector<Slot>& slots, const SimOptions& options, SteadyClock::time_point now) {
     for (const Slot& slot : slots) {
-        if (!slot.finished || (options.unplug_after_finish_ms && !slot.released)) {
+        if (!slot.finished || (options.unplug_after_finish_ms && !slot.released) ||
+            now - slot.finished_at < kLingerBeforeExit) {
             return false;
         }
     }
@@ -162,7 +166,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     const std::chrono::milliseconds idle(options.idle_finish_ms);
-    while (g_stop == 0 && (options.keep_running || !AllDone(slots, options))) {
+    while (g_stop == 0 && (options.keep_running || !AllDone(slots, options, SteadyClock::now()))) {
         const auto now = SteadyClock::now();
         for (Slot& slot : slots) {
             if (!slot.plugged_in && now >= slot.plug_at) {

@@ -63,9 +63,9 @@ Simulated QV41C terminals on pseudo-terminals, published as virtual ports DIR/CO
   --help                    this text
 
 A terminal is finished when it answered "CHECK SP", answered a reset (command 25), was unplugged
-by a fault, or has been quiet for the idle time after it received anything. The program exits when
-every terminal is finished (after the unplug delay, if given), or on SIGINT/SIGTERM; it then unplugs
-every terminal and removes its links.
+by a fault, or has been quiet for the idle time after it received anything (and no answer of it is
+still on its way out). The program exits a second after every terminal is finished (after the unplug
+delay, if given), or on SIGINT/SIGTERM; it then unplugs every terminal and removes its links.
 
 Fault SPEC: [port=N:]KIND[=VALUE][:SELECTOR]...
   KIND   silent               no answer to the selected packets or texts (everything, without selector)

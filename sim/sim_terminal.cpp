@@ -50,6 +50,7 @@ bool SimTerminal::Plug(std::string& error) {
         std::lock_guard lock(mutex_);
         logic_ = std::make_unique<TerminalLogic>(config_.settings, config_.check);
         last_activity_ = SteadyClock::now();
+        queued_answers_ = 0;
         plugged_ = true;
     }
     stop_ = false;
@@ -106,6 +107,7 @@ TerminalStatus SimTerminal::Status() const {
     TerminalStatus status;
     status.plugged = plugged_;
     status.last_activity = last_activity_;
+    status.answering = queued_answers_ > 0;
     if (logic_) {
         const TerminalRecord& record = logic_->Record();
         status.received_any = !record.texts.empty() || !record.packets.empty();
@@ -196,6 +198,7 @@ void SimTerminal::Run() {
         if (wrote) {
             std::lock_guard lock(mutex_);
             last_activity_ = now;
+            queued_answers_ = queue.size();
         }
 
         const PseudoTerminal::Readiness ready = pty_->Wait(want_room, timeout);
@@ -221,12 +224,13 @@ void SimTerminal::Run() {
         {
             std::lock_guard lock(mutex_);
             logic_->Receive(std::span(buffer.data(), static_cast<size_t>(got)), reaction);
+            for (Answer& answer : reaction.answers) {
+                queue.push_back({std::move(answer), in_wire_end, false, {}, 0});
+            }
+            queued_answers_ = queue.size();
             last_activity_ = now;
         }
         changed_.notify_all();
-        for (Answer& answer : reaction.answers) {
-            queue.push_back({std::move(answer), in_wire_end, false, {}, 0});
-        }
         for (const TerminalEvent& event : reaction.events) {
             Emit(event);
         }

@@ -36,6 +36,7 @@ struct TerminalStatus {
     bool received_any = false;  // a text command or a packet arrived since plug-in
     bool check_sp = false;
     bool reset = false;
+    bool answering = false;     // answers are queued or on their way out
     std::chrono::steady_clock::time_point last_activity;
 };
 
@@ -82,6 +83,7 @@ private:
     mutable std::condition_variable changed_;
     std::unique_ptr<TerminalLogic> logic_;
     bool plugged_ = false;
+    size_t queued_answers_ = 0;
     std::chrono::steady_clock::time_point last_activity_;
 };
 

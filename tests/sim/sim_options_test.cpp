@@ -82,18 +82,20 @@ TEST(UnescapeLineBreaks, TurnsBackslashSequencesIntoControlCharacters) {
 TEST(FinishReason, EndsOnCheckSpResetUnplugOrQuietAfterTraffic) {
     const auto now = std::chrono::steady_clock::now();
     const std::chrono::milliseconds idle(8000);
-    TerminalStatus quiet_new{true, false, false, false, now - std::chrono::hours(1)};
-    TerminalStatus busy{true, true, false, false, now - std::chrono::milliseconds(7999)};
-    TerminalStatus idle_done{true, true, false, false, now - idle};
-    TerminalStatus checked{true, true, true, false, now};
-    TerminalStatus reset{true, true, false, true, now};
-    TerminalStatus gone{false, true, false, false, now};
+    TerminalStatus quiet_new{true, false, false, false, false, now - std::chrono::hours(1)};
+    TerminalStatus busy{true, true, false, false, false, now - std::chrono::milliseconds(7999)};
+    TerminalStatus idle_done{true, true, false, false, false, now - idle};
+    TerminalStatus checked{true, true, true, false, false, now};
+    TerminalStatus reset{true, true, false, true, false, now};
+    TerminalStatus gone{false, true, false, false, false, now};
+    TerminalStatus still_answering{true, true, true, false, true, now - idle};
     EXPECT_EQ(FinishReason(quiet_new, now, idle), "");  // never spoken to: still waiting for the tool
     EXPECT_EQ(FinishReason(busy, now, idle), "");
     EXPECT_EQ(FinishReason(idle_done, now, idle), "idle");
     EXPECT_EQ(FinishReason(checked, now, idle), "check-sp");
     EXPECT_EQ(FinishReason(reset, now, idle), "reset");
     EXPECT_EQ(FinishReason(gone, now, idle), "unplugged");
+    EXPECT_EQ(FinishReason(still_answering, now, idle), "");  // "OKAY" not yet out
 }
 
 }  // namespace

@@ -135,8 +135,15 @@ TEST_F(SimTerminalTest, DelayHoldsTheAnswerBack) {
     Connect(host, *terminal);
     const auto sent = SteadyClock::now();
     ASSERT_TRUE(host.Write(PacketFrame(5)));
+    ASSERT_TRUE(terminal->WaitUntil([](const TerminalRecord& r) { return !r.packets.empty(); }, 2s));
+    EXPECT_TRUE(terminal->Status().answering);  // held back: not finished yet
     ASSERT_TRUE(testing::DecodeAnswer(host.ReadFrame(3s)));
     EXPECT_GE(SteadyClock::now() - sent, 400ms);
+    const auto deadline = SteadyClock::now() + 2s;
+    while (terminal->Status().answering && SteadyClock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);  // the thread notes the answer gone just after writing it
+    }
+    EXPECT_FALSE(terminal->Status().answering);
 }
 
 TEST_F(SimTerminalTest, UnplugAtAPacketRemovesThePortInsteadOfAnswering) {
