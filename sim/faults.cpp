@@ -61,6 +61,10 @@ bool ParseSelector(std::string_view key, std::string_view value, bool has_value,
         rule.text_command = std::string(value);
         return true;
     }
+    if (key != "port" && key != "cmd" && key != "nth" && key != "packet") {
+        error = "unknown fault kind or selector '" + std::string(key) + "'";
+        return false;
+    }
     uint32_t number = 0;
     if (!has_value || !ParseNumber(value, number)) {
         error = std::string(key) + "= takes a number";
@@ -73,7 +77,7 @@ bool ParseSelector(std::string_view key, std::string_view value, bool has_value,
     } else if ((key == "nth" || key == "packet") && number > 0) {
         (key == "nth" ? rule.nth : rule.packet) = number;
     } else {
-        error = "bad selector '" + std::string(key) + "'";
+        error = std::string(key) + "= is out of range";
         return false;
     }
     return true;

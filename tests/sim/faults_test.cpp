@@ -65,6 +65,10 @@ TEST(ParseFaultSpec, RefusesWhatItCannotMean) {
         EXPECT_FALSE(ParseFaultSpec(spec, rule, error)) << spec;
         EXPECT_FALSE(error.empty()) << spec;
     }
+    FaultRule rule;
+    std::string error;
+    ASSERT_FALSE(ParseFaultSpec("port=2:explode", rule, error));
+    EXPECT_NE(error.find("'explode'"), std::string::npos) << error;
 }
 
 FaultRule Parsed(const char* spec) {
