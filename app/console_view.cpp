@@ -65,7 +65,8 @@ ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock
     : out_(out), live_(live), columns_(std::max<size_t>(columns, 20)), clock_(clock) {}
 
 void ConsoleView::Observe(const PortRow& row) {
-    if (live_) {
+    // A row that has no step yet (just added) has nothing to tell.
+    if (live_ || row.cells[kColStatus].empty()) {
         return;
     }
     const uint32_t now = clock_.Now();
