@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace korvane {
 
@@ -15,9 +16,23 @@ const QColor kPassed(0, 202, 0);
 const QColor kFailed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 
-bool SameRow(const PortRow& a, const PortRow& b) {
-    return a.nPort == b.nPort && a.cells == b.cells && a.barVisible == b.barVisible && a.barTotal == b.barTotal &&
-           a.barDone == b.barDone;
+// The first and last column that differ between two versions of a row, or {-1, -1}.
+// Only those cells are repainted: while a transfer runs that is the Progress cell alone.
+std::pair<int, int> ChangedColumns(const PortRow& a, const PortRow& b) {
+    int first = -1;
+    int last = -1;
+    for (int column = 0; column < kColumnCount; ++column) {
+        const size_t i = static_cast<size_t>(column);
+        bool differs = a.cells[i] != b.cells[i];
+        if (column == kColProgress) {
+            differs = differs || a.barVisible != b.barVisible || a.barTotal != b.barTotal || a.barDone != b.barDone;
+        }
+        if (differs) {
+            first = first < 0 ? column : first;
+            last = column;
+        }
+    }
+    return {first, last};
 }
 
 }  // namespace
@@ -134,10 +149,12 @@ void PortListModel::Refresh() {
     }
     const size_t kept = shown_.size();
     for (size_t i = 0; i < kept; ++i) {
-        if (!SameRow(shown_[i], rows[i])) {
+        const auto [first, last] = shown_[i].nPort == rows[i].nPort ? ChangedColumns(shown_[i], rows[i])
+                                                                     : std::pair<int, int>{0, kColumnCount - 1};
+        if (first >= 0) {
             shown_[i] = rows[i];
             const int row = static_cast<int>(i);
-            emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+            emit dataChanged(index(row, first), index(row, last));
         }
     }
     if (rows.size() > kept) {

@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimerEvent>
 #include <thread>
@@ -193,6 +194,28 @@ TEST_F(PortViewTest, ReportsFromAnotherThreadAreCoalesced) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return progress.data(PortListModel::BarDoneRole).toUInt() == 20000; }, 2000));
     // Twenty thousand reports, a handful of refreshes.
     EXPECT_LE(view.Model().RefreshCount() - before, 3u);
+}
+
+TEST_F(PortViewTest, ProgressRepaintsOnlyTheProgressCell) {
+    ThreeRows();
+    QSignalSpy changed(&view.Model(), &QAbstractItemModel::dataChanged);
+    rows.SetProgress(7, 750);
+    view.Model().Refresh();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex(), view.model()->index(2, kColProgress));
+    EXPECT_EQ(changed[0][1].toModelIndex(), view.model()->index(2, kColProgress));
+
+    changed.clear();
+    rows.SetStepText(7, "Sending image");
+    rows.SetResult(7, 1, nullptr, "");
+    view.Model().Refresh();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex().column(), kColStep);
+    EXPECT_EQ(changed[0][1].toModelIndex().column(), kColTime);
+
+    changed.clear();
+    view.Model().Refresh();
+    EXPECT_EQ(changed.count(), 0);
 }
 
 TEST_F(PortViewTest, RemoveAllEmptiesTheList) {
