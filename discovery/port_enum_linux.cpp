@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -96,6 +97,11 @@ struct TtyDetails {
 // udev names a new USB port in /dev/serial/by-path a moment after the kernel shows it;
 // the port is held back this long for that name before its kernel name is used instead.
 constexpr uint32_t kByPathGraceMs = 1000;
+
+// The virtual-port folder is read again at least this often, and on every pass while its
+// last change is this recent (file times may be coarser than a pass).
+constexpr uint32_t kVirtualRefreshMs = 1000;
+constexpr time_t kRecentChangeSeconds = 2;
 
 class LinuxPortEnumerator final : public IPortEnumerator {
 public:
@@ -203,10 +209,35 @@ private:
         return number;
     }
 
-    void ListVirtual(std::vector<PortInterface>& ports) const {
-        for (const VirtualPort& port : ListVirtualPorts(sources_.virtualDir)) {
+    void ListVirtual(std::vector<PortInterface>& ports) {
+        if (VirtualFolderChanged()) {
+            virtualPorts_ = ListVirtualPorts(sources_.virtualDir);
+            virtualListedMs_ = GetTickMs();
+        }
+        for (const VirtualPort& port : virtualPorts_) {
             AddPort(ports, port.number, Clip(port.description));
         }
+    }
+
+    // Listing the folder costs a syscall per entry, too much for every 10 ms. Plugging and
+    // unplugging create and remove entries, which changes the folder's modification time;
+    // a time too recent to be trusted, and a second gone by (a terminal whose device
+    // vanished under its link), make the folder be read again.
+    bool VirtualFolderChanged() {
+        struct stat folder {};
+        if (stat(sources_.virtualDir.c_str(), &folder) != 0) {
+            virtualStamp_.reset();
+            virtualPorts_.clear();
+            return false;
+        }
+        const FolderStamp stamp{folder.st_ino, folder.st_mtim.tv_sec, folder.st_mtim.tv_nsec};
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        const bool recent = now.tv_sec - folder.st_mtim.tv_sec < kRecentChangeSeconds;
+        const bool stale = GetTickMs() - virtualListedMs_ >= kVirtualRefreshMs;
+        const bool changed = !virtualStamp_ || !(*virtualStamp_ == stamp) || recent || stale;
+        virtualStamp_ = stamp;
+        return changed;
     }
 
     static void AddPort(std::vector<PortInterface>& ports, int number, const std::string& description) {
@@ -221,8 +252,18 @@ private:
         ports.push_back(std::move(port));
     }
 
+    struct FolderStamp {
+        ino_t inode;
+        time_t seconds;
+        long nanoseconds;
+        bool operator==(const FolderStamp&) const = default;
+    };
+
     PortSources sources_;
     PortNumberTable table_;
+    std::optional<FolderStamp> virtualStamp_;
+    std::vector<VirtualPort> virtualPorts_;
+    uint32_t virtualListedMs_ = 0;
     std::map<std::string, CachedEntry> cache_;   // tty entry name -> what it is
     std::map<std::string, int> numbers_;         // location -> port number, once assigned
 };

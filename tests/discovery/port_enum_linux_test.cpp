@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -115,6 +116,23 @@ TEST_F(PortEnumTest, VirtualPortsAreListedBesideRealOnes) {
     EXPECT_EQ(found[1].portName, "COM7");
     EXPECT_EQ(found[1].deviceDesc, "Unisoc Usb Serial Port 0");
     EXPECT_EQ(found[1].friendlyName, "Unisoc Usb Serial Port 0 (COM7)");
+}
+
+TEST_F(PortEnumTest, VirtualPortsComeAndGoUnderAFolderUnchangedForLong) {
+    tree_.AddVirtualPort(4, "Unisoc Usb Serial Port 0");
+    const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(tree_.VirtualDir(), longAgo);
+    auto ports = MakePortEnumerator(Sources(true));
+    ASSERT_EQ(List(*ports).size(), 1U);
+    ASSERT_EQ(List(*ports).size(), 1U);  // the folder's listing is kept while it is unchanged
+
+    tree_.AddVirtualPort(5, "Unisoc Usb Serial Port 0");
+    EXPECT_EQ(List(*ports).size(), 2U);
+    std::filesystem::last_write_time(tree_.VirtualDir(), longAgo);
+    tree_.RemoveVirtualPort(4);
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].portName, "COM5");
 }
 
 TEST_F(PortEnumTest, WithoutAnyPortSourceNoListIsTaken) {
