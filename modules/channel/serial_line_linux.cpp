@@ -106,8 +106,11 @@ void SerialLine::Close() {
 }
 
 int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
-    if (fd_ < 0 || buffer == nullptr) {
+    if (fd_ < 0) {
         return Fail(EBADF);
+    }
+    if (buffer == nullptr) {
+        return Fail(EINVAL);
     }
     if (capacity == 0) {
         return 0;
@@ -143,10 +146,10 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
 }
 
 int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms) {
-    if (fd_ < 0 || (data == nullptr && length > 0)) {
+    if (fd_ < 0) {
         return Fail(EBADF);
     }
-    if (length > INT32_MAX) {
+    if ((data == nullptr && length > 0) || length > INT32_MAX) {
         return Fail(EINVAL);
     }
     const auto* bytes = static_cast<const unsigned char*>(data);

@@ -188,6 +188,25 @@ TEST_F(ChannelModuleTest, WriteGivesUpWhenTheTerminalStopsReading) {
     EXPECT_EQ(channel_->vtbl->GetLastError(channel_), ETIMEDOUT);
 }
 
+// Without being told otherwise, a Write still ends: a stalled terminal cannot hold a session.
+TEST_F(ChannelModuleTest, WriteHasABoundByDefault) {
+    ASSERT_NE(Open(), 0);
+    const std::vector<uint8_t> frame(1 << 20, 0x7E);
+    const auto start = Steady::now();
+    EXPECT_EQ(Write(frame), -1);
+    EXPECT_LT(MsSince(start), 5000);
+    EXPECT_EQ(channel_->vtbl->GetLastError(channel_), ETIMEDOUT);
+}
+
+TEST_F(ChannelModuleTest, MissingBuffersAreRefused) {
+    ASSERT_NE(Open(), 0);
+    EXPECT_EQ(Read(nullptr, 16, 10), -1);
+    EXPECT_EQ(channel_->vtbl->Write(channel_, nullptr, 16, 0), -1);
+    EXPECT_EQ(channel_->vtbl->GetLastError(channel_), EINVAL);
+    EXPECT_EQ(channel_->vtbl->Write(channel_, nullptr, 0, 0), 0);
+    EXPECT_EQ(channel_->vtbl->IsOpen(channel_), 1);
+}
+
 TEST_F(ChannelModuleTest, CloseIsIdempotentAndTheChannelReopens) {
     ASSERT_NE(Open(), 0);
     channel_->vtbl->Close(channel_);
