@@ -17,7 +17,7 @@ namespace korvane {
 namespace {
 
 using testing::SysfsTree;
-using testing::UsbTtySpec;
+using testing::UsbTtyPort;
 
 class PortEnumTest : public ::testing::Test {
 protected:
@@ -41,7 +41,7 @@ protected:
 
 TEST_F(PortEnumTest, DescriptionComesFromInterfaceThenProductThenDriver) {
     const struct {
-        UsbTtySpec spec;
+        UsbTtyPort tty;
         const char* description;
     } cases[] = {
         {{"ttyACM0", "1-1", 0, "Unisoc Usb Serial Port 0", "Unisoc Phone", "cdc_acm"}, "Unisoc Usb Serial Port 0"},
@@ -49,13 +49,13 @@ TEST_F(PortEnumTest, DescriptionComesFromInterfaceThenProductThenDriver) {
         {{"ttyUSB0", "1-3", 0, "", "", "cp210x"}, "cp210x"},
     };
     for (const auto& c : cases) {
-        tree_.AddUsbTty(c.spec);
+        tree_.AddUsbTty(c.tty);
     }
     auto ports = MakePortEnumerator(Sources());
     const auto found = List(*ports);
     ASSERT_EQ(found.size(), std::size(cases));
     for (const auto& c : cases) {
-        const std::string location = SysfsTree::ByPathName(c.spec);
+        const std::string location = SysfsTree::ByPathName(c.tty);
         const std::string portName = TableEntry(location);
         ASSERT_FALSE(portName.empty()) << location;
         const auto port = std::find_if(found.begin(), found.end(), [&](auto& p) { return p.portName == portName; });
@@ -79,8 +79,8 @@ TEST_F(PortEnumTest, OnlyTtysWithADeviceAndAUartArePorts) {
 }
 
 TEST_F(PortEnumTest, TheSameSocketKeepsItsNumberAcrossReplugs) {
-    const UsbTtySpec left{"ttyACM0", "1-4", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
-    const UsbTtySpec right{"ttyACM1", "1-5", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    const UsbTtyPort left{"ttyACM0", "1-4", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    const UsbTtyPort right{"ttyACM1", "1-5", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
     tree_.AddUsbTty(left);
     tree_.AddUsbTty(right);
     auto ports = MakePortEnumerator(Sources());
@@ -93,7 +93,7 @@ TEST_F(PortEnumTest, TheSameSocketKeepsItsNumberAcrossReplugs) {
     tree_.RemoveTty("ttyACM0");
     tree_.RemoveTty("ttyACM1");
     List(*ports);
-    UsbTtySpec replugged = right;
+    UsbTtyPort replugged = right;
     replugged.kernelName = "ttyACM0";
     tree_.AddUsbTty(replugged);
     const auto found = List(*ports);

@@ -116,15 +116,15 @@ protected:
         config_.SetAppLoad("LogoPath", config_.File("logo.bmp"));
     }
 
-    sim::SimTerminal& Terminal(int port, const std::vector<std::string>& faultSpecs = {}) {
+    sim::SimTerminal& Terminal(int port, const std::vector<std::string>& faultTexts = {}) {
         sim::SimTerminalConfig config;
         config.port = port;
         config.ports_dir = bench_.ports_dir;
         config.settings.start_mode = sim::TerminalMode::kLoader;
-        for (const std::string& spec : faultSpecs) {
+        for (const std::string& text : faultTexts) {
             sim::FaultRule rule;
             std::string error;
-            EXPECT_TRUE(sim::ParseFaultSpec(spec, rule, error)) << error;
+            EXPECT_TRUE(sim::ParseFaultSpec(text, rule, error)) << error;
             config.settings.faults.push_back(rule);
         }
         config.check = bench_.check.get();

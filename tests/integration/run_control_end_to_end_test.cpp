@@ -31,13 +31,13 @@ using namespace std::chrono_literals;
 
 constexpr auto kRunLimit = 30s;
 
-sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& faultSpecs = {}) {
+sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& faultTexts = {}) {
     sim::TerminalSettings settings;
     settings.start_mode = sim::TerminalMode::kLoader;
-    for (const std::string& spec : faultSpecs) {
+    for (const std::string& text : faultTexts) {
         sim::FaultRule rule;
         std::string error;
-        EXPECT_TRUE(sim::ParseFaultSpec(spec, rule, error)) << spec << ": " << error;
+        EXPECT_TRUE(sim::ParseFaultSpec(text, rule, error)) << text << ": " << error;
         settings.faults.push_back(rule);
     }
     return settings;
