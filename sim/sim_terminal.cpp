@@ -26,6 +26,18 @@ struct SimTerminal::Outgoing {
     size_t sent = 0;
 };
 
+struct SimTerminal::IoState {
+    std::deque<Outgoing> queue;
+    SteadyClock::time_point in_wire_end;   // when the last received byte is through the line
+    SteadyClock::time_point previous_end;  // when the last answer was
+    std::vector<uint8_t> buffer;
+};
+
+struct SimTerminal::WaitPlan {
+    std::chrono::nanoseconds timeout{-1};  // until the next answer or slice is due; -1: none
+    bool want_room = false;                // the device is full and an answer waits
+};
+
 SimTerminal::SimTerminal(SimTerminalConfig config) : config_(std::move(config)) {}
 
 SimTerminal::~SimTerminal() { Unplug(); }
@@ -140,101 +152,97 @@ void SimTerminal::Emit(const TerminalEvent& event) {
 }
 
 void SimTerminal::Run() {
-    std::deque<Outgoing> queue;
-    SteadyClock::time_point in_wire_end{};
-    SteadyClock::time_point previous_end{};
-    std::vector<uint8_t> buffer(kReadChunk);
-    const uint32_t baud = config_.baud;
-
+    IoState io;
+    io.buffer.resize(kReadChunk);
     while (!stop_) {
-        auto now = SteadyClock::now();
-        std::chrono::nanoseconds timeout(-1);
-        bool want_room = false;
-        bool wrote = false;
-
-        // Answers leave in order, each after the one before it and after its delay.
-        while (!queue.empty()) {
-            Outgoing& item = queue.front();
-            if (!item.started) {
-                item.start = std::max(item.not_before, previous_end) + std::chrono::milliseconds(item.answer.delay_ms);
-                item.started = true;
-            }
-            if (item.answer.kind == Answer::Kind::kUnplug) {
-                if (now < item.start) {
-                    timeout = item.start - now;
-                    break;
-                }
-                Withdraw();
-                return;
-            }
-            // A paced slice is handed over once its last byte would be through the line.
-            const size_t remaining = item.answer.bytes.size() - item.sent;
-            const size_t slice = baud != 0 ? std::min(remaining, kPaceSlice) : remaining;
-            const auto slice_due = item.start + WireTime(item.sent + slice, baud);
-            if (now < slice_due) {
-                timeout = slice_due - now;
-                break;
-            }
-            const long put = pty_->Write(item.answer.bytes.data() + item.sent, slice);
-            if (put < 0) {
-                Withdraw();
-                return;
-            }
-            if (put == 0) {
-                want_room = true;
-                break;
-            }
-            wrote = true;
-            item.sent += static_cast<size_t>(put);
-            if (item.sent == item.answer.bytes.size()) {
-                previous_end = baud != 0 ? item.start + WireTime(item.sent, baud) : now;
-                queue.pop_front();
-            } else if (baud == 0) {
-                want_room = true;
-                break;
-            }
-            now = SteadyClock::now();
-        }
-        if (wrote) {
-            std::lock_guard lock(mutex_);
-            last_activity_ = now;
-            queued_answers_ = queue.size();
-        }
-
-        const PseudoTerminal::Readiness ready = pty_->Wait(want_room, timeout);
-        if (ready.failed) {
+        WaitPlan plan;
+        if (!SendDueAnswers(io, plan) || !TakeInput(io, plan)) {
             Withdraw();
             return;
-        }
-        if (!ready.input) {
-            continue;
-        }
-        const long got = pty_->Read(buffer.data(), buffer.size());
-        if (got < 0) {
-            Withdraw();
-            return;
-        }
-        if (got == 0) {
-            continue;
-        }
-        now = SteadyClock::now();
-        // Paced, the bytes have arrived only when their last one is through the line.
-        in_wire_end = baud != 0 ? std::max(in_wire_end, now) + WireTime(static_cast<uint64_t>(got), baud) : now;
-        Reaction reaction;
-        {
-            std::lock_guard lock(mutex_);
-            logic_->Receive(std::span(buffer.data(), static_cast<size_t>(got)), reaction);
-            for (Answer& answer : reaction.answers) {
-                queue.push_back({std::move(answer), in_wire_end, false, {}, 0});
-            }
-            queued_answers_ = queue.size();
-            last_activity_ = now;
-        }
-        changed_.notify_all();
-        for (const TerminalEvent& event : reaction.events) {
-            Emit(event);
         }
     }
+}
+
+bool SimTerminal::SendDueAnswers(IoState& io, WaitPlan& plan) {
+    const uint32_t baud = config_.baud;
+    auto now = SteadyClock::now();
+    bool wrote = false;
+    // Answers leave in order, each after the one before it and after its delay.
+    while (!io.queue.empty()) {
+        Outgoing& item = io.queue.front();
+        if (!item.started) {
+            item.start = std::max(item.not_before, io.previous_end) + std::chrono::milliseconds(item.answer.delay_ms);
+            item.started = true;
+        }
+        const size_t remaining = item.answer.bytes.size() - item.sent;
+        // A paced slice is handed over once its last byte would be through the line.
+        const size_t slice = baud != 0 ? std::min(remaining, kPaceSlice) : remaining;
+        const auto due = item.start + WireTime(item.sent + slice, baud);
+        if (now < due) {
+            plan.timeout = due - now;
+            break;
+        }
+        if (item.answer.kind == Answer::Kind::kUnplug) {
+            return false;
+        }
+        const long put = slice == 0 ? 0 : pty_->Write(item.answer.bytes.data() + item.sent, slice);
+        if (put < 0) {
+            return false;
+        }
+        if (put == 0 && slice != 0) {
+            plan.want_room = true;
+            break;
+        }
+        wrote = wrote || put > 0;
+        item.sent += static_cast<size_t>(put);
+        if (item.sent == item.answer.bytes.size()) {
+            io.previous_end = baud != 0 ? item.start + WireTime(item.sent, baud) : now;
+            io.queue.pop_front();
+        } else if (baud == 0) {
+            plan.want_room = true;
+            break;
+        }
+        now = SteadyClock::now();
+    }
+    if (wrote) {
+        std::lock_guard lock(mutex_);
+        last_activity_ = now;
+        queued_answers_ = io.queue.size();
+    }
+    return true;
+}
+
+bool SimTerminal::TakeInput(IoState& io, const WaitPlan& plan) {
+    const PseudoTerminal::Readiness ready = pty_->Wait(plan.want_room, plan.timeout);
+    if (ready.failed) {
+        return false;
+    }
+    if (!ready.input) {
+        return true;
+    }
+    const long got = pty_->Read(io.buffer.data(), io.buffer.size());
+    if (got <= 0) {
+        return got == 0;
+    }
+    const auto now = SteadyClock::now();
+    const uint32_t baud = config_.baud;
+    // Paced, the bytes have arrived only when their last one is through the line.
+    io.in_wire_end = baud != 0 ? std::max(io.in_wire_end, now) + WireTime(static_cast<uint64_t>(got), baud) : now;
+    Reaction reaction;
+    {
+        std::lock_guard lock(mutex_);
+        logic_->Receive(std::span(io.buffer.data(), static_cast<size_t>(got)), reaction);
+        for (Answer& answer : reaction.answers) {
+            io.queue.push_back({std::move(answer), io.in_wire_end, false, {}, 0});
+        }
+        queued_answers_ = io.queue.size();
+        last_activity_ = now;
+    }
+    changed_.notify_all();
+    for (const TerminalEvent& event : reaction.events) {
+        Emit(event);
+    }
+    return true;
 }
 
 }  // namespace korvane::sim

@@ -69,8 +69,14 @@ public:
 
 private:
     struct Outgoing;
+    struct IoState;
+    struct WaitPlan;
 
     void Run();
+    // Writes what is due; false when the terminal is to be unplugged or the device failed.
+    bool SendDueAnswers(IoState& io, WaitPlan& plan);
+    // Waits as planned and feeds what arrived to the terminal; false when the device failed.
+    bool TakeInput(IoState& io, const WaitPlan& plan);
     void Emit(const TerminalEvent& event);
     void Withdraw();
 
