@@ -120,17 +120,13 @@ void RunControl::UpdatePortSession(uint32_t nPort, int flag) {
 }
 
 void RunControl::ConnectPort(uint32_t nPort) {
-    const int port = static_cast<int>(nPort);
-    view_.AddRow(port);
-    view_.SetStepText(port, "Connecting...");
-    view_.SetStep(port, kStepConnecting, 0, 0);
-
     std::unique_ptr<_THREAD_PARA_T> fresh;
     _THREAD_PARA_T* session = nullptr;
     if (const auto it = app_.sessionMap.find(nPort); it != app_.sessionMap.end()) {
         session = it->second.get();
-        // What a session whose removal went unreported left behind: its thread and its
-        // channel, which still holds the port open.
+        // What a session whose removal went unreported left behind: its thread (ended
+        // before the row is reset, so none of its reports lands on the new attempt) and
+        // its channel, which still holds the port open.
         EndThread(*session);
         ReleaseChannel(*session);
     } else {
@@ -139,6 +135,11 @@ void RunControl::ConnectPort(uint32_t nPort) {
         fresh->nPort = nPort;
         session = fresh.get();
     }
+    const int port = static_cast<int>(nPort);
+    view_.AddRow(port);
+    view_.SetStepText(port, "Connecting...");
+    view_.SetStep(port, kStepConnecting, 0, 0);
+
     session->bStop = false;
     session->bFinished = false;
     session->bOpened = 1;

@@ -389,6 +389,9 @@ TEST_F(RunControlTest, AnArrivalOverAnUnreportedRemovalEndsTheOldSessionFirst) {
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 8 115200", "close", "release"}));
     EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 8 115200"}));
     EXPECT_EQ(app_.sessionMap.size(), 1U);
+    // The old session's last report came before the row was reset for the new one.
+    EXPECT_EQ(Row(8).cells[kColProgress], "In progress");
+    EXPECT_EQ(Row(8).cells[kColTime], "0");
 }
 
 TEST_F(RunControlTest, StopEndsEverySessionAndEmptiesTheList) {
