@@ -139,7 +139,8 @@ protected:
         std::string error;
         for (int attempt = 0; attempt < 10; ++attempt) {
             ASSERT_TRUE(terminal.Plug(error)) << error;
-            const auto deadline = std::chrono::steady_clock::now() + 1500ms;
+            // A session waits a second before it speaks.
+            const auto deadline = std::chrono::steady_clock::now() + 4s;
             while (std::chrono::steady_clock::now() < deadline) {
                 if (terminal.Status().received_any) {
                     return;
