@@ -4,8 +4,11 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <functional>
 #include <limits>
+#include <vector>
 
+#include "engine/data_sign.h"
 #include "engine/frame.h"
 
 namespace korvane {
@@ -17,22 +20,37 @@ constexpr char kEqualSize[] = "Equal size";
 
 using ResponseData = std::array<uint8_t, kResponseDataSize>;
 
-// Builds and writes the frame: 0, or -1 with the reason in message.
-int WriteCommand(Session& s, uint32_t cmd, std::span<const uint8_t> payload, MessageBuffer message) {
-    std::array<uint8_t, kMaxFrame> frame{};
-    size_t escaped = 0;
-    const int frame_length = build_command_frame(s.app, payload, frame.data(), cmd, &escaped);
-    if (frame_length < 0) {
+// One packet's frame, built and signed, waiting for its turn on the line.
+struct PreparedFrame {
+    std::array<uint8_t, kMaxFrame> bytes{};
+    int length = -1;     // -1: the escaped packet did not fit
+    size_t escaped = 0;  // the escaped packet's length
+};
+
+void PrepareFrame(Session& s, uint32_t cmd, std::span<const uint8_t> payload, PreparedFrame& frame) {
+    frame.length = build_command_frame(s.app, payload, frame.bytes.data(), cmd, &frame.escaped);
+}
+
+// Writes a prepared frame: 0, or -1 with the reason in message.
+int WriteFrame(Session& s, const PreparedFrame& frame, MessageBuffer message) {
+    if (frame.length < 0) {
         char text[64];
-        std::snprintf(text, sizeof text, "data too long. oLen (%d)", static_cast<int>(escaped));
+        std::snprintf(text, sizeof text, "data too long. oLen (%d)", static_cast<int>(frame.escaped));
         SetMessage(message, text);
         return -1;
     }
-    if (!WriteBytes(s, frame.data(), static_cast<size_t>(frame_length))) {
+    if (!WriteBytes(s, frame.bytes.data(), static_cast<size_t>(frame.length))) {
         SetMessage(message, kMsgPortLost);
         return -1;
     }
     return 0;
+}
+
+// Builds and writes the frame: 0, or -1 with the reason in message.
+int WriteCommand(Session& s, uint32_t cmd, std::span<const uint8_t> payload, MessageBuffer message) {
+    PreparedFrame frame;
+    PrepareFrame(s, cmd, payload, frame);
+    return WriteFrame(s, frame, message);
 }
 
 // Waits for an answer whose data, if any, then stands in message as text.
@@ -48,36 +66,82 @@ int AwaitAnswerIntoMessage(Session& s, MessageBuffer message) {
     return 0;
 }
 
-int SendIntoMessage(Session& s, uint32_t cmd, std::span<const uint8_t> payload, MessageBuffer message) {
-    SetMessage(message, "");
-    if (WriteCommand(s, cmd, payload, message) != 0) {
-        return -1;
-    }
-    return AwaitAnswerIntoMessage(s, message);
-}
-
 void ReportProgress(Session& s, size_t done) {
     if (s.view != nullptr) {
         s.view->SetProgress(static_cast<int>(s.nPort), static_cast<uint32_t>(done));
     }
 }
 
+// The payload of the index-th packet of a sequence, and the wait for its answer (with
+// whatever follows an accepted packet, such as progress): 0, or -1 with message set.
+using PayloadOf = std::function<std::vector<uint8_t>(size_t index)>;
+using AwaitAnswerTo = std::function<int(size_t index)>;
+
+// Sends count packets of cmd strictly one at a time: each is written only after the
+// previous one was answered with success, and the first failure ends the sequence.
+// While the terminal receives and checks a packet, the next one is already built and
+// signed, so that the signature's time overlaps the line's instead of adding to it; after
+// a failure or a stop that frame is dropped unsent.
+// Only the bulk-data commands (0, 11, 37, 44) are built ahead: they are always signed by
+// the library and never recorded in the signature store, so a frame that is dropped
+// leaves no trace. Signing a fixed-content command may write the store, so such a packet
+// is built only at its turn and the store sees exactly the packets that were sent.
+int SendPacketSequence(Session& s, uint32_t cmd, size_t count, const PayloadOf& payload_of,
+                       const AwaitAnswerTo& await_answer_to, MessageBuffer message) {
+    const bool build_ahead = IsBulkCommand(cmd);
+    std::array<PreparedFrame, 2> frames;
+    bool next_is_prepared = false;
+    for (size_t index = 0; index < count; ++index) {
+        PreparedFrame& current = frames[index % 2];
+        PreparedFrame& next = frames[(index + 1) % 2];
+        if (!next_is_prepared) {
+            PrepareFrame(s, cmd, payload_of(index), current);
+        }
+        SetMessage(message, "");
+        if (WriteFrame(s, current, message) != 0) {
+            return -1;
+        }
+        next_is_prepared = build_ahead && index + 1 < count;
+        if (next_is_prepared) {
+            PrepareFrame(s, cmd, payload_of(index + 1), next);
+        }
+        if (await_answer_to(index) != 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+// The chunks of a transfer: how many, and where each begins and ends.
+size_t ChunkCount(size_t size, size_t chunk) { return (size + chunk - 1) / chunk; }
+size_t ChunkEnd(size_t size, size_t chunk, size_t index) { return std::min(size, (index + 1) * chunk); }
+
 // Start, chunks at base_address + offset, end; progress after each accepted chunk.
 int SendBlockPackets(Session& s, uint32_t cmd, std::span<const uint8_t> data, uint32_t base_address,
                      bool address_follows_offset, MessageBuffer message) {
-    if (SendIntoMessage(s, cmd, BlockStartPayload(static_cast<uint32_t>(data.size())), message) != 0) {
-        return -1;
-    }
-    for (size_t offset = 0; offset < data.size();) {
-        const size_t chunk = std::min<size_t>(data.size() - offset, kImageChunk);
+    const size_t chunks = ChunkCount(data.size(), kImageChunk);
+    const size_t end_packet = chunks + 1;
+    const PayloadOf payload_of = [&](size_t index) {
+        if (index == 0) {
+            return BlockStartPayload(static_cast<uint32_t>(data.size()));
+        }
+        if (index == end_packet) {
+            return BlockEndPayload();
+        }
+        const size_t offset = (index - 1) * kImageChunk;
         const uint32_t address = address_follows_offset ? base_address + static_cast<uint32_t>(offset) : base_address;
-        if (SendIntoMessage(s, cmd, BlockDataPayload(address, data.subspan(offset, chunk)), message) != 0) {
+        return BlockDataPayload(address, data.subspan(offset, ChunkEnd(data.size(), kImageChunk, index - 1) - offset));
+    };
+    const AwaitAnswerTo await_answer_to = [&](size_t index) {
+        if (AwaitAnswerIntoMessage(s, message) != 0) {
             return -1;
         }
-        offset += chunk;
-        ReportProgress(s, offset);
-    }
-    return SendIntoMessage(s, cmd, BlockEndPayload(), message);
+        if (index != 0 && index != end_packet) {
+            ReportProgress(s, ChunkEnd(data.size(), kImageChunk, index - 1));
+        }
+        return 0;
+    };
+    return SendPacketSequence(s, cmd, chunks + 2, payload_of, await_answer_to, message);
 }
 
 // The handle in the answer to a file-open packet: the decimal number after the first ":"
@@ -174,16 +238,27 @@ int send_file(Session& s, std::span<const uint8_t> file, std::string_view target
     }
     const int handle = ParseHandle(BufferText(std::span<const uint8_t>(answer.data(), length)));
 
-    for (size_t offset = 0; offset < file.size();) {
-        const size_t chunk = std::min<size_t>(file.size() - offset, kFileChunk);
-        if (send_command(s, kCmdFile, FileDataPayload(handle, file.subspan(offset, chunk)), answer, message,
-                         &length) != 0) {
+    // The data and finish packets carry the handle from the open packet's answer, so the
+    // first of them is built only once that answer is in.
+    const size_t chunks = ChunkCount(file.size(), kFileChunk);
+    const PayloadOf payload_of = [&](size_t index) {
+        if (index == chunks) {
+            const Record finish = FileFinishRecord(handle);
+            return std::vector<uint8_t>(finish.begin(), finish.end());
+        }
+        const size_t offset = index * kFileChunk;
+        return FileDataPayload(handle, file.subspan(offset, ChunkEnd(file.size(), kFileChunk, index) - offset));
+    };
+    const AwaitAnswerTo await_answer_to = [&](size_t index) {
+        if (check_response(s, answer, message, &length) != 0) {
             return -1;
         }
-        offset += chunk;
-        ReportProgress(s, offset);
-    }
-    return send_command(s, kCmdFile, FileFinishRecord(handle), answer, message, &length);
+        if (index != chunks) {
+            ReportProgress(s, ChunkEnd(file.size(), kFileChunk, index));
+        }
+        return 0;
+    };
+    return SendPacketSequence(s, kCmdFile, chunks + 1, payload_of, await_answer_to, message);
 }
 
 }  // namespace korvane

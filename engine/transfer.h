@@ -2,6 +2,8 @@
 // transfers and the single-record commands. Each returns 0 on success and -1 on failure
 // with the failed exchange's text in message ("Time out", "remote: %s", "Port lost",
 // "data too long. oLen (%d)", a refusal of bad input, or empty after a stop).
+// The multi-packet transfers send one packet at a time, each after the previous answer,
+// but build and sign the next packet while the current one is on the line.
 // Thread safety: each session thread calls these on its own Session only; progress goes
 // to the port view, which takes calls from any thread.
 #pragma once

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "engine/data_sign.h"
 #include "engine/packet.h"
 #include "tests/fixtures/engine_rig.h"
+#include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/link_frames.h"
 
 namespace korvane {
@@ -205,6 +209,180 @@ TEST_F(TransferTest, RefusedWriteFailsAtOnce) {
     EXPECT_EQ(send_block(rig_.session, kCmdLogo, Pattern(10), message_), -1);
     EXPECT_EQ(Message(), kMsgPortLost);
     EXPECT_EQ(rig_.channel.read_calls(), 0);
+}
+
+// ---- the next packet is built while the current one is answered ----
+
+// Packets signed and frames written, in the order they happened, each with the number of
+// Read calls the channel had seen by then: a Read is the reader awaiting an answer.
+struct LinkEvent {
+    enum class Kind { kSign, kWrite } kind;
+    Bytes signed_region;  // packet bytes 100 .. end of the payload
+    int reads;
+};
+
+std::vector<LinkEvent>* g_link_events = nullptr;
+const testing::ScriptedChannel* g_link_channel = nullptr;
+
+int RecordingSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
+                  uint8_t signature[96]) {
+    g_link_events->push_back({LinkEvent::Kind::kSign, Bytes(data, data + length), g_link_channel->read_calls()});
+    return testing::FakeSign(key_pair, data, length, flags, signature);
+}
+
+class BuildAheadTest : public TransferTest {
+protected:
+    void SetUp() override {
+        g_link_events = &events_;
+        g_link_channel = &rig_.channel;
+        rig_.app.pfnSign = &RecordingSign;
+    }
+    void TearDown() override {
+        g_link_events = nullptr;
+        g_link_channel = nullptr;
+    }
+
+    // As AnswerWith, recording each write as an event.
+    void AnswerRecordingWith(Answer answer) {
+        rig_.channel.OnWrite([this, answer](std::span<const uint8_t> bytes) {
+            const auto packet = testing::DecodeCommandFrame(bytes);
+            ASSERT_TRUE(packet) << "undecodable frame";
+            events_.push_back({LinkEvent::Kind::kWrite, Bytes(packet->bytes.begin() + kSignedRegionOffset,
+                                                              packet->bytes.end() - kCrcSize),
+                               rig_.channel.read_calls()});
+            packets_.push_back(*packet);
+            rig_.channel.Arrive(answer(*packet, packets_.size() - 1));
+        });
+    }
+
+    std::vector<LinkEvent> Events(LinkEvent::Kind kind) const {
+        std::vector<LinkEvent> picked;
+        std::copy_if(events_.begin(), events_.end(), std::back_inserter(picked),
+                     [kind](const LinkEvent& e) { return e.kind == kind; });
+        return picked;
+    }
+    // Where in the whole order the n-th event of a kind happened.
+    size_t PositionOf(LinkEvent::Kind kind, size_t n) const {
+        for (size_t i = 0; i < events_.size(); ++i) {
+            if (events_[i].kind == kind && n-- == 0) {
+                return i;
+            }
+        }
+        return events_.size();
+    }
+
+    std::vector<LinkEvent> events_;
+};
+
+using Transfer = std::function<int(Session&, MessageBuffer)>;
+
+Transfer ImageOf(size_t size) {
+    return [size](Session& s, MessageBuffer m) { return send_image(s, Image(size), m); };
+}
+Transfer BlockOf(uint32_t cmd, size_t size) {
+    return [cmd, size](Session& s, MessageBuffer m) { return send_block(s, cmd, Pattern(size), m); };
+}
+Transfer FileOf(size_t size) {
+    return [size](Session& s, MessageBuffer m) { return send_file(s, Pattern(size), "C:/a", m); };
+}
+
+TEST_F(BuildAheadTest, NextPacketIsSignedBeforeTheCurrentAnswerIsAwaited) {
+    const struct {
+        const char* name;
+        Transfer transfer;
+        size_t first_ahead;  // the first packet built while its predecessor is answered
+    } cases[] = {
+        {"image", ImageOf(4000), 1},
+        {"logo", BlockOf(kCmdLogo, 1536), 1},
+        {"audio", BlockOf(kCmdAmr, 3100), 1},
+        // The data packets carry the handle of the open packet's answer.
+        {"file", FileOf(2100), 2},
+    };
+    for (const auto& c : cases) {
+        events_.clear();
+        packets_.clear();
+        AnswerRecordingWith(
+            [](const DecodedPacket&, size_t index) { return index == 0 ? OkFrame("handle:5") : OkFrame(); });
+        ASSERT_EQ(c.transfer(rig_.session, message_), 0) << c.name;
+
+        const std::vector<LinkEvent> signs = Events(LinkEvent::Kind::kSign);
+        const std::vector<LinkEvent> writes = Events(LinkEvent::Kind::kWrite);
+        ASSERT_EQ(signs.size(), writes.size()) << c.name;  // every packet signed once, all sent
+        for (size_t k = 0; k < writes.size(); ++k) {
+            EXPECT_EQ(signs[k].signed_region, writes[k].signed_region) << c.name << " packet " << k;
+            EXPECT_LT(PositionOf(LinkEvent::Kind::kSign, k), PositionOf(LinkEvent::Kind::kWrite, k)) << c.name;
+            if (k == 0) {
+                continue;
+            }
+            // Packet k is written only after packet k-1 was answered...
+            EXPECT_GT(writes[k].reads, writes[k - 1].reads) << c.name << " packet " << k;
+            if (k < c.first_ahead) {
+                EXPECT_GT(signs[k].reads, writes[k - 1].reads) << c.name << " packet " << k;
+                continue;
+            }
+            // ...but signed after packet k-1 went out and before its answer was awaited.
+            EXPECT_GT(PositionOf(LinkEvent::Kind::kSign, k), PositionOf(LinkEvent::Kind::kWrite, k - 1))
+                << c.name << " packet " << k;
+            EXPECT_EQ(signs[k].reads, writes[k - 1].reads) << c.name << " packet " << k;
+        }
+    }
+}
+
+TEST_F(BuildAheadTest, FailedAnswerOrStopWritesNothingMore) {
+    enum class Ending { kRemoteError, kSilence, kStop };
+    const struct {
+        const char* name;
+        Transfer transfer;
+        size_t failing_packet;
+        Ending ending;
+        const char* message;
+        size_t signed_packets;  // the written ones and, unless the last failed, the next one
+        std::vector<size_t> progress;
+    } cases[] = {
+        {"image chunk refused", ImageOf(4000), 2, Ending::kRemoteError, "remote: flash error", 4, {1536}},
+        {"block start unanswered", BlockOf(kCmdLogo, 3000), 0, Ending::kSilence, kMsgTimeOut, 2, {}},
+        {"block end refused", BlockOf(kCmdAmr, 100), 2, Ending::kRemoteError, "remote: flash error", 3, {100}},
+        {"stop while a chunk is answered", BlockOf(kCmdAmr, 3000), 1, Ending::kStop, "", 3, {}},
+        {"file chunk refused", FileOf(3000), 2, Ending::kRemoteError, "remote: flash error", 4, {1024}},
+        {"file finish unanswered", FileOf(1000), 2, Ending::kSilence, kMsgTimeOut, 3, {1000}},
+    };
+    for (const auto& c : cases) {
+        events_.clear();
+        packets_.clear();
+        rig_.view.Clear();
+        rig_.stop.store(false);
+        const size_t failing = c.failing_packet;
+        const Ending ending = c.ending;
+        AnswerRecordingWith([this, failing, ending](const DecodedPacket&, size_t index) {
+            if (index != failing) {
+                return OkFrame("handle:5");
+            }
+            if (ending == Ending::kStop) {
+                rig_.stop.store(true);
+            }
+            return ending == Ending::kRemoteError ? RemoteErrorFrame("flash error") : Bytes{};
+        });
+        EXPECT_EQ(c.transfer(rig_.session, message_), -1) << c.name;
+        EXPECT_EQ(Message(), c.message) << c.name;
+        EXPECT_EQ(packets_.size(), c.failing_packet + 1) << c.name;
+        EXPECT_EQ(Events(LinkEvent::Kind::kSign).size(), c.signed_packets) << c.name;
+        std::vector<std::string> progress;
+        for (size_t done : c.progress) {
+            progress.push_back(ProgressLines({done})[0]);
+        }
+        EXPECT_EQ(Progress(), progress) << c.name;
+    }
+}
+
+// A fixed-content command's library signature is recorded in the signature store, so it
+// is signed only when its packet is sent: a packet that never went out leaves no record.
+TEST_F(BuildAheadTest, FixedContentCommandIsSignedOnlyAtItsTurn) {
+    AnswerRecordingWith(
+        [](const DecodedPacket&, size_t index) { return index == 0 ? RemoteErrorFrame("busy") : OkFrame(); });
+    EXPECT_EQ(send_block(rig_.session, kCmdMakeDir, Pattern(3000), message_), -1);
+    ASSERT_EQ(packets_.size(), 1U);
+    EXPECT_EQ(Events(LinkEvent::Kind::kSign).size(), 1U);
+    EXPECT_EQ(rig_.test_app.StoreValue("40"), SignatureToHex(packets_[0].signature.data()));
 }
 
 // ---- records ----
