@@ -52,15 +52,6 @@ private:
     std::vector<std::pair<uint32_t, int>> changes_;
 };
 
-std::string BindingPositionOf(const std::vector<PortRow>& rows, int nPort) {
-    for (const PortRow& row : rows) {
-        if (row.nPort == nPort) {
-            return row.cells[kColBindingPort];
-        }
-    }
-    return {};
-}
-
 std::string SummaryLine(const TerminalOutcome& o) {
     std::string line = "COM" + std::to_string(o.nPort) + " #" + o.bindingPosition + " " +
                        (o.passed ? std::string("Passed") : "Failed:" + o.message);
@@ -103,13 +94,11 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     std::vector<TerminalOutcome> finished;
     const auto collectFinished = [&] {
         const std::vector<uint32_t> ended = run.TakeEndedSessions();
-        if (ended.empty()) {
-            return;
-        }
-        const std::vector<PortRow> snapshot = rows.Snapshot();
         for (uint32_t nPort : ended) {
             TerminalOutcome outcome = reporting.Outcome(static_cast<int>(nPort));
-            outcome.bindingPosition = BindingPositionOf(snapshot, outcome.nPort);
+            if (const std::optional<PortRow> row = rows.RowOf(outcome.nPort)) {
+                outcome.bindingPosition = row->cells[kColBindingPort];
+            }
             finished.push_back(std::move(outcome));
         }
     };

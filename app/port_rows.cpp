@@ -101,116 +101,96 @@ int PortRows::AddRow(int nPort) {
     return 1;
 }
 
+template <typename Change>
+int PortRows::ChangeRow(int nPort, Change change) {
+    std::shared_ptr<const Listener> listener;
+    int nItem = 0;
+    {
+        std::lock_guard lock(mutex_);
+        PortRow* row = Find(nPort);
+        if (row == nullptr) {
+            return 0;
+        }
+        if (!change(*row)) {
+            return 1;
+        }
+        nItem = row->nItem;
+        listener = Changed();
+    }
+    Notify(listener, nItem);
+    return 1;
+}
+
 int PortRows::SetStep(int nPort, int nStep, int bShowProgress, uint32_t nTotal) {
     if (nStep < kStepWaiting || nStep > kStepPaused) {
         return 0;
     }
-    std::shared_ptr<const Listener> listener;
-    int nItem = 0;
-    {
-        std::lock_guard lock(mutex_);
-        PortRow* row = Find(nPort);
-        if (row == nullptr) {
-            return 0;
-        }
-        nItem = row->nItem;
-        row->cells[kColBindingPort] = BindingPosition(nPort);
-        listener = Changed();
-        if (row->nState == kStepFinish && nStep == kStepUnplugged) {
+    return ChangeRow(nPort, [&](PortRow& row) {
+        row.cells[kColBindingPort] = BindingPosition(nPort);
+        if (row.nState == kStepFinish && nStep == kStepUnplugged) {
             // A finished terminal that goes away keeps its time and shows only that it left.
-            row->nState = kStepUnplugged;
-            row->cells[kColStatus] = kTextUnplugged;
-            row->cells[kColProgress] = kTextUnplugged;
-        } else {
-            row->nState = nStep;
-            row->cells[kColStatus] = StepName(nStep);
-            std::string& time = row->cells[kColTime];
-            if (nStep == kStepConnecting && (time.empty() || Contains(time, "s"))) {
-                time = "0";
-            }
-            HideBar(*row);
-            std::string& progress = row->cells[kColProgress];
-            if (bShowProgress != 0) {
-                row->barTotal = nTotal;
-                row->barVisible = true;
-            } else if (nStep < kStepConnecting) {
-                if (!ShowsResult(progress)) {
-                    progress = "Waiting...";
-                }
-            } else if (nStep <= kStepFinish) {
-                progress = "In progress";
-            }
+            row.nState = kStepUnplugged;
+            row.cells[kColStatus] = kTextUnplugged;
+            row.cells[kColProgress] = kTextUnplugged;
+            return true;
         }
-    }
-    Notify(listener, nItem);
-    return 1;
+        row.nState = nStep;
+        row.cells[kColStatus] = StepName(nStep);
+        std::string& time = row.cells[kColTime];
+        if (nStep == kStepConnecting && (time.empty() || Contains(time, "s"))) {
+            time = "0";
+        }
+        HideBar(row);
+        std::string& progress = row.cells[kColProgress];
+        if (bShowProgress != 0) {
+            row.barTotal = nTotal;
+            row.barVisible = true;
+        } else if (nStep < kStepConnecting) {
+            if (!ShowsResult(progress)) {
+                progress = "Waiting...";
+            }
+        } else if (nStep <= kStepFinish) {
+            progress = "In progress";
+        }
+        return true;
+    });
 }
 
 int PortRows::SetStepText(int nPort, const std::string& text) {
-    std::shared_ptr<const Listener> listener;
-    int nItem = 0;
-    {
-        std::lock_guard lock(mutex_);
-        PortRow* row = Find(nPort);
-        if (row == nullptr) {
-            return 0;
-        }
+    return ChangeRow(nPort, [&](PortRow& row) {
         // Repeated reports of the same action leave the row (and its painting) alone.
-        if (row->cells[kColStep] == text) {
-            return 1;
+        if (row.cells[kColStep] == text) {
+            return false;
         }
-        row->cells[kColStep] = text;
-        nItem = row->nItem;
-        listener = Changed();
-    }
-    Notify(listener, nItem);
-    return 1;
+        row.cells[kColStep] = text;
+        return true;
+    });
 }
 
 int PortRows::SetProgress(int nPort, uint32_t nDone) {
-    std::shared_ptr<const Listener> listener;
-    int nItem = 0;
-    {
-        std::lock_guard lock(mutex_);
-        PortRow* row = Find(nPort);
-        if (row == nullptr) {
-            return 0;
-        }
-        row->barDone = nDone;
-        nItem = row->nItem;
-        listener = Changed();
-    }
-    Notify(listener, nItem);
-    return 1;
+    return ChangeRow(nPort, [&](PortRow& row) {
+        row.barDone = nDone;
+        return true;
+    });
 }
 
 int PortRows::SetResult(int nPort, int bSuccess, const int* pCmd, const std::string& szErrorMsg) {
     KTRACE("SetResult, nPort = %d, bSuccess = %d, nFlag = %d, szErrorMsg = %s, CMD = %d\n", nPort, bSuccess, 1,
            szErrorMsg.c_str(), pCmd != nullptr ? *pCmd : -1);
-    std::shared_ptr<const Listener> listener;
-    int nItem = 0;
-    {
-        std::lock_guard lock(mutex_);
-        PortRow* row = Find(nPort);
-        if (row == nullptr) {
-            return 0;
+    return ChangeRow(nPort, [&](PortRow& row) {
+        HideBar(row);
+        StopTimeCount(row.cells[kColTime]);
+        if (row.nState == kStepUnplugged) {
+            row.cells[kColProgress] = kTextUnplugged;
+            row.cells[kColStatus] = kTextUnplugged;
+            return true;
         }
-        nItem = row->nItem;
-        listener = Changed();
-        HideBar(*row);
-        StopTimeCount(row->cells[kColTime]);
-        if (row->nState == kStepUnplugged) {
-            row->cells[kColProgress] = kTextUnplugged;
-            row->cells[kColStatus] = kTextUnplugged;
-        } else {
-            row->nState = kStepFinish;
-            row->cells[kColStatus] = StepName(kStepFinish);
-            row->cells[kColProgress] = bSuccess != 0 ? std::string("Passed") : "Failed:" + szErrorMsg;
-            row->bSuccess = bSuccess != 0 ? 1 : 0;
-        }
-    }
-    Notify(listener, nItem);
-    return 1;
+        row.nState = kStepFinish;
+        row.cells[kColStatus] = StepName(kStepFinish);
+        row.cells[kColProgress] = bSuccess != 0 ? std::string("Passed") : "Failed:" + szErrorMsg;
+        row.bSuccess = bSuccess != 0 ? 1 : 0;
+        return true;
+    });
 }
 
 int PortRows::RemoveAll() {
@@ -254,6 +234,15 @@ void PortRows::OnTimer() {
 std::vector<PortRow> PortRows::Snapshot() const {
     std::lock_guard lock(mutex_);
     return rows_;
+}
+
+std::optional<PortRow> PortRows::RowOf(int nPort) const {
+    std::lock_guard lock(mutex_);
+    const auto it = portMap_.find(nPort);
+    if (it == portMap_.end()) {
+        return std::nullopt;
+    }
+    return rows_[static_cast<size_t>(it->second)];
 }
 
 std::optional<PortRow> PortRows::RowAt(int nItem) const {

@@ -57,8 +57,9 @@ public:
 
     // A copy of every row in row order, and a counter that grows with every change.
     std::vector<PortRow> Snapshot() const;
-    // A copy of one row by its index; nothing for an index without a row.
+    // A copy of one row by its index, or of the port's row; nothing when there is none.
     std::optional<PortRow> RowAt(int nItem) const;
+    std::optional<PortRow> RowOf(int nPort) const;
     uint64_t Version() const;
     // Called (outside the lock) with the row index after each change of a row, or -1 when
     // all rows went; may run on any thread.
@@ -68,6 +69,10 @@ private:
     using Listener = std::function<void(int)>;
 
     PortRow* Find(int nPort);
+    // Applies `change` (returning whether it changed anything) to the port's row under the
+    // lock, then tells the listener; 0 when the port has no row.
+    template <typename Change>
+    int ChangeRow(int nPort, Change change);
     std::string BindingPosition(int nPort) const;
     // Counts a change under the lock and hands back the listener to call after it.
     std::shared_ptr<const Listener> Changed();

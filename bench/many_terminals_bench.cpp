@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "bench/process_figures.h"
 #include "app/port_rows.h"
 #include "app/run_control.h"
 #include "engine/thread_para.h"
@@ -34,21 +34,11 @@ namespace korvane::testing {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+using bench::Median;
+using bench::ProcessCpuSeconds;
 constexpr size_t kImageBytes = 1 << 20;
 constexpr uint32_t kLoadAddress = 0x80000000;
 constexpr auto kRunLimit = std::chrono::minutes(5);
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 struct RunFigures {
     bool ok = false;

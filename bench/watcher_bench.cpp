@@ -4,7 +4,6 @@
 //  - the CPU the polling thread uses while nothing changes: target under 2% of one core.
 // A small program; it prints the median of each figure over its repetitions.
 // Usage: watcher_bench [arrivals] [idle-seconds-per-sample]
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/process_figures.h"
 #include "discovery/dev_hound.h"
 #include "discovery/port_enum.h"
 
@@ -27,22 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
+using korvane::bench::Median;
+using korvane::bench::ProcessCpuSeconds;
 
 constexpr int kPresentPorts = 10;
 constexpr int kTestPort = 50;
 constexpr int kIdleSamples = 5;
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 void Publish(const fs::path& dir, int port) {
     const fs::path link = dir / ("COM" + std::to_string(port));

@@ -83,13 +83,11 @@ const RowCase kRowCases[] = {
 class PortRowsTest : public ::testing::Test {
 protected:
     PortRow Row(int nPort = kPort) const {
-        for (const PortRow& row : rows_.Snapshot()) {
-            if (row.nPort == nPort) {
-                return row;
-            }
+        const std::optional<PortRow> row = rows_.RowOf(nPort);
+        if (!row) {
+            ADD_FAILURE() << "no row for port " << nPort;
         }
-        ADD_FAILURE() << "no row for port " << nPort;
-        return {};
+        return row.value_or(PortRow{});
     }
 
     CKorvaneAppDownloadApp app_;

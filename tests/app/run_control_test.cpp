@@ -197,14 +197,12 @@ protected:
     // The port's record; throws (failing the test) when there is none.
     _THREAD_PARA_T* Record(uint32_t nPort) { return app_.sessionMap.at(nPort).get(); }
 
-    PortRow Row(int nPort) {
-        for (const PortRow& row : rows_.Snapshot()) {
-            if (row.nPort == nPort) {
-                return row;
-            }
+    PortRow Row(int nPort) const {
+        const std::optional<PortRow> row = rows_.RowOf(nPort);
+        if (!row) {
+            ADD_FAILURE() << "no row for port " << nPort;
         }
-        ADD_FAILURE() << "no row for port " << nPort;
-        return {};
+        return row.value_or(PortRow{});
     }
 
     CKorvaneAppDownloadApp app_;

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "sim/faults.h"
 #include "tests/fixtures/bitmap16.h"
 #include "tests/fixtures/config_dir.h"
 #include "tests/integration/sim_session.h"
+#include "tests/integration/terminal_rig.h"
 
 extern char** environ;
 
@@ -117,18 +117,7 @@ protected:
     }
 
     sim::SimTerminal& Terminal(int port, const std::vector<std::string>& faultTexts = {}) {
-        sim::SimTerminalConfig config;
-        config.port = port;
-        config.ports_dir = bench_.ports_dir;
-        config.settings.start_mode = sim::TerminalMode::kLoader;
-        for (const std::string& text : faultTexts) {
-            sim::FaultRule rule;
-            std::string error;
-            EXPECT_TRUE(sim::ParseFaultSpec(text, rule, error)) << error;
-            config.settings.faults.push_back(rule);
-        }
-        config.check = bench_.check.get();
-        terminals_[port] = std::make_unique<sim::SimTerminal>(std::move(config));
+        terminals_[port] = MakeTerminal(bench_, port, LoaderTerminal(faultTexts));
         return *terminals_[port];
     }
 

@@ -17,12 +17,12 @@
 #include "app/port_rows.h"
 #include "app/run_control.h"
 #include "engine/thread_para.h"
-#include "sim/faults.h"
 #include "tests/fixtures/bitmap16.h"
 #include "tests/fixtures/config_dir.h"
 #include "tests/fixtures/recording_message_sink.h"
 #include "tests/fixtures/sysfs_tree.h"
 #include "tests/integration/sim_session.h"
+#include "tests/integration/terminal_rig.h"
 
 namespace korvane::testing {
 namespace {
@@ -30,18 +30,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kRunLimit = 30s;
-
-sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& faultTexts = {}) {
-    sim::TerminalSettings settings;
-    settings.start_mode = sim::TerminalMode::kLoader;
-    for (const std::string& text : faultTexts) {
-        sim::FaultRule rule;
-        std::string error;
-        EXPECT_TRUE(sim::ParseFaultSpec(text, rule, error)) << text << ": " << error;
-        settings.faults.push_back(rule);
-    }
-    return settings;
-}
 
 // The console's loop in small: port changes queued by the watcher reach run control on
 // this thread, and ended sessions are collected.
@@ -83,14 +71,7 @@ public:
         }
     }
 
-    PortRow Row(int nPort) const {
-        for (const PortRow& row : rows.Snapshot()) {
-            if (row.nPort == nPort) {
-                return row;
-            }
-        }
-        return {};
-    }
+    PortRow Row(int nPort) const { return rows.RowOf(nPort).value_or(PortRow{}); }
 
     // Lets the watcher finish a pass, so that what is plugged next is an arrival.
     static void SettleWatcher() { std::this_thread::sleep_for(100ms); }
@@ -147,13 +128,7 @@ protected:
 
     sim::SimTerminal& Terminal(int port, sim::TerminalSettings settings = LoaderTerminal(),
                                const std::string& description = sim::kDefaultPortDescription) {
-        sim::SimTerminalConfig config;
-        config.port = port;
-        config.ports_dir = bench_.ports_dir;
-        config.description = description;
-        config.settings = std::move(settings);
-        config.check = bench_.check.get();
-        terminals_[port] = std::make_unique<sim::SimTerminal>(std::move(config));
+        terminals_[port] = MakeTerminal(bench_, port, std::move(settings), description);
         return *terminals_[port];
     }
 
