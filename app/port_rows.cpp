@@ -34,6 +34,8 @@ void StopTimeCount(std::string& time) {
     }
 }
 
+bool IsTransferStep(int nStep) { return nStep >= kStepMainApp && nStep <= kStepAmr; }
+
 void HideBar(PortRow& row) {
     row.barDone = 0;
     row.barVisible = false;
@@ -139,6 +141,10 @@ int PortRows::SetStep(int nPort, int nStep, int bShowProgress, uint32_t nTotal) 
         std::string& time = row.cells[kColTime];
         if (nStep == kStepConnecting && (time.empty() || Contains(time, "s"))) {
             time = "0";
+        } else if (IsTransferStep(nStep) && !time.empty() && time.back() == 's') {
+            // A terminal found running its application gets an interim result before its
+            // loader takes the images; its transfers must still be timed.
+            time.pop_back();
         }
         HideBar(row);
         std::string& progress = row.cells[kColProgress];
