@@ -142,13 +142,13 @@ std::string_view FaultName(FaultKind kind) {
     return "?";
 }
 
-bool ParseFaultSpec(std::string_view spec, FaultRule& rule, std::string& error) {
+bool ParseFaultRule(std::string_view text, FaultRule& rule, std::string& error) {
     rule = FaultRule{};
     bool have_kind = false;
-    while (!spec.empty()) {
-        const size_t colon = spec.find(':');
-        const std::string_view item = spec.substr(0, colon);
-        spec = colon == std::string_view::npos ? std::string_view() : spec.substr(colon + 1);
+    while (!text.empty()) {
+        const size_t colon = text.find(':');
+        const std::string_view item = text.substr(0, colon);
+        text = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
         const size_t equals = item.find('=');
         const bool has_value = equals != std::string_view::npos;
         const std::string_view key = item.substr(0, equals);

@@ -46,7 +46,7 @@ struct PacketFacts {
 
 inline constexpr std::string_view kAppRunningText = "APP is Running";
 
-bool ParseFaultSpec(std::string_view spec, FaultRule& rule, std::string& error);
+bool ParseFaultRule(std::string_view text, FaultRule& rule, std::string& error);
 bool RuleSelectsPacket(const FaultRule& rule, const PacketFacts& facts);
 bool RuleSelectsText(const FaultRule& rule, std::string_view command);
 // The rules that apply to one terminal's port.

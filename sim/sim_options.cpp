@@ -54,7 +54,7 @@ Simulated QV41C terminals on pseudo-terminals, published as virtual ports DIR/CO
   --module FILE             signing module (default RODEdar.so beside this program)
   --no-verify               do not check packet signatures
   --baud N                  pace bytes at N baud, 8N1, both directions (default: no pacing)
-  --fault SPEC              inject a fault (repeatable), see below
+  --fault RULE              inject a fault (repeatable), see below
   --out DIR                 write events.jsonl, and per terminal COM<n>/record.jsonl and the stored
                             images, logo, audio and files when it finishes
   --unplug-after-finish MS  unplug each terminal MS after it finished
@@ -67,7 +67,7 @@ by a fault, or has been quiet for the idle time after it received anything (and 
 still on its way out). The program exits a second after every terminal is finished (after the unplug
 delay, if given), or on SIGINT/SIGTERM; it then unplugs every terminal and removes its links.
 
-Fault SPEC: [port=N:]KIND[=VALUE][:SELECTOR]...
+Fault RULE: [port=N:]KIND[=VALUE][:SELECTOR]...
   KIND   silent               no answer to the selected packets or texts (everything, without selector)
          delay=MS             each selected answer leaves MS milliseconds late
          noise[=N]            N noise bytes (default 16) before the opening flag of each selected answer
@@ -162,7 +162,7 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
         } else if (name == "--fault") {
             FaultRule rule;
             ok = value(text);
-            if (ok && !ParseFaultSpec(text, rule, error)) {
+            if (ok && !ParseFaultRule(text, rule, error)) {
                 error = "--fault " + text + ": " + error;
                 ok = false;
             }

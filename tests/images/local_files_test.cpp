@@ -16,7 +16,7 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::Bitmap16Spec;
+using testing::Bitmap16Shape;
 using testing::MakeBitmap16;
 using testing::TempDir;
 using testing::TopDownPixels;
@@ -116,7 +116,7 @@ TEST_F(LogoTest, LogoThatDidNotLoadGivesTheHeaderAlone) {
 // Rows are padded to a multiple of 4 bytes in the file; odd widths show whether the
 // loader steps over the padding.
 TEST_F(LogoTest, RowsAreReadAtTheirPaddedStride) {
-    const Bitmap16Spec cases[] = {
+    const Bitmap16Shape cases[] = {
         {.width = 1, .height = 1},
         {.width = 1, .height = 3},
         {.width = 3, .height = 2},
@@ -125,13 +125,13 @@ TEST_F(LogoTest, RowsAreReadAtTheirPaddedStride) {
         {.width = 3, .height = 3, .compression = 3},            // with colour masks
         {.width = 3, .height = 2, .pixelOffset = 200},          // a gap before the pixels
     };
-    for (const Bitmap16Spec& spec : cases) {
-        SCOPED_TRACE(::testing::Message() << spec.width << "x" << spec.height << " compression " << spec.compression);
-        ASSERT_EQ(Load(MakeBitmap16(spec)), 1);
-        EXPECT_EQ(app.logoWidth, spec.width);
-        EXPECT_EQ(app.logoHeight, spec.height);
-        EXPECT_EQ(app.logoDataSize, spec.width * spec.height * 2);
-        EXPECT_EQ(app.logoPixels, TopDownPixels(spec.width, spec.height));
+    for (const Bitmap16Shape& shape : cases) {
+        SCOPED_TRACE(::testing::Message() << shape.width << "x" << shape.height << " compression " << shape.compression);
+        ASSERT_EQ(Load(MakeBitmap16(shape)), 1);
+        EXPECT_EQ(app.logoWidth, shape.width);
+        EXPECT_EQ(app.logoHeight, shape.height);
+        EXPECT_EQ(app.logoDataSize, shape.width * shape.height * 2);
+        EXPECT_EQ(app.logoPixels, TopDownPixels(shape.width, shape.height));
     }
 }
 

@@ -80,7 +80,7 @@ TEST(AppModeEndToEnd, TerminalsRunningTheirApplicationAreIdentifiedAndSentIntoTh
         if (!c.fault.empty()) {
             sim::FaultRule rule;
             std::string error;
-            ASSERT_TRUE(sim::ParseFaultSpec(c.fault, rule, error)) << error;
+            ASSERT_TRUE(sim::ParseFaultRule(c.fault, rule, error)) << error;
             settings.faults.push_back(rule);
         }
         auto session = std::make_unique<SimSession>(

@@ -28,13 +28,13 @@ constexpr uint32_t kMainLoad = 0x80000000;
 constexpr uint32_t kSecondLoad = 0x81000000;
 constexpr auto kSessionLimit = 30s;
 
-sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& fault_specs = {}) {
+sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& fault_rules = {}) {
     sim::TerminalSettings settings;
     settings.start_mode = sim::TerminalMode::kLoader;
-    for (const std::string& spec : fault_specs) {
+    for (const std::string& rule_text : fault_rules) {
         sim::FaultRule rule;
         std::string error;
-        EXPECT_TRUE(sim::ParseFaultSpec(spec, rule, error)) << spec << ": " << error;
+        EXPECT_TRUE(sim::ParseFaultRule(rule_text, rule, error)) << rule_text << ": " << error;
         settings.faults.push_back(rule);
     }
     return settings;

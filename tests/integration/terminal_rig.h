@@ -21,7 +21,7 @@ inline sim::TerminalSettings LoaderTerminal(const std::vector<std::string>& faul
     for (const std::string& text : faultTexts) {
         sim::FaultRule rule;
         std::string error;
-        EXPECT_TRUE(sim::ParseFaultSpec(text, rule, error)) << text << ": " << error;
+        EXPECT_TRUE(sim::ParseFaultRule(text, rule, error)) << text << ": " << error;
         settings.faults.push_back(rule);
     }
     return settings;

@@ -5,36 +5,36 @@
 namespace korvane::sim {
 namespace {
 
-TEST(ParseFaultSpec, ReadsKindValueAndSelectors) {
+TEST(ParseFaultRule, ReadsKindValueAndSelectors) {
     FaultRule rule;
     std::string error;
-    ASSERT_TRUE(ParseFaultSpec("port=3:silent", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("port=3:silent", rule, error)) << error;
     EXPECT_EQ(rule.kind, FaultKind::kSilent);
     EXPECT_EQ(rule.port, 3);
 
-    ASSERT_TRUE(ParseFaultSpec("remote-error=flash busy:cmd=36:nth=2", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("remote-error=flash busy:cmd=36:nth=2", rule, error)) << error;
     EXPECT_EQ(rule.kind, FaultKind::kRemoteError);
     EXPECT_EQ(rule.text, "flash busy");
     EXPECT_EQ(rule.cmd, 36U);
     EXPECT_EQ(rule.nth, 2U);
     EXPECT_EQ(rule.port, 0);
 
-    ASSERT_TRUE(ParseFaultSpec("remote-error:packet=4", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("remote-error:packet=4", rule, error)) << error;
     EXPECT_EQ(rule.text, "injected error");
     EXPECT_EQ(rule.packet, 4U);
 
-    ASSERT_TRUE(ParseFaultSpec("noise", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("noise", rule, error)) << error;
     EXPECT_EQ(rule.value, 16U);
-    ASSERT_TRUE(ParseFaultSpec("delay=2500:text=GOTO", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("delay=2500:text=GOTO", rule, error)) << error;
     EXPECT_EQ(rule.value, 2500U);
     EXPECT_EQ(rule.text_command, "GOTO");
-    ASSERT_TRUE(ParseFaultSpec("port=2:pace=115200", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("port=2:pace=115200", rule, error)) << error;
     EXPECT_EQ(rule.kind, FaultKind::kPace);
     EXPECT_EQ(rule.value, 115200U);
-    ASSERT_TRUE(ParseFaultSpec("unplug-at:packet=40", rule, error)) << error;
+    ASSERT_TRUE(ParseFaultRule("unplug-at:packet=40", rule, error)) << error;
 }
 
-TEST(ParseFaultSpec, RefusesWhatItCannotMean) {
+TEST(ParseFaultRule, RefusesWhatItCannotMean) {
     const char* const bad[] = {
         "",                       // no kind
         "port=3",                 // no kind
@@ -59,22 +59,22 @@ TEST(ParseFaultSpec, RefusesWhatItCannotMean) {
         "app-running:text=CHECK", // packets only
         "silent:delay=5",         // two kinds
     };
-    for (const char* spec : bad) {
+    for (const char* rule_text : bad) {
         FaultRule rule;
         std::string error;
-        EXPECT_FALSE(ParseFaultSpec(spec, rule, error)) << spec;
-        EXPECT_FALSE(error.empty()) << spec;
+        EXPECT_FALSE(ParseFaultRule(rule_text, rule, error)) << rule_text;
+        EXPECT_FALSE(error.empty()) << rule_text;
     }
     FaultRule rule;
     std::string error;
-    ASSERT_FALSE(ParseFaultSpec("port=2:explode", rule, error));
+    ASSERT_FALSE(ParseFaultRule("port=2:explode", rule, error));
     EXPECT_NE(error.find("'explode'"), std::string::npos) << error;
 }
 
-FaultRule Parsed(const char* spec) {
+FaultRule Parsed(const char* rule_text) {
     FaultRule rule;
     std::string error;
-    EXPECT_TRUE(ParseFaultSpec(spec, rule, error)) << spec << ": " << error;
+    EXPECT_TRUE(ParseFaultRule(rule_text, rule, error)) << rule_text << ": " << error;
     return rule;
 }
 
@@ -84,7 +84,7 @@ TEST(RuleSelectsPacket, MatchesCommandOccurrenceAndPacketNumber) {
     const PacketFacts erase{3, 36, 1, false};
     const PacketFacts broken{4, std::nullopt, 0, false};
     struct Case {
-        const char* spec;
+        const char* rule_text;
         bool start, data, erase, broken;
     };
     const Case cases[] = {
@@ -101,11 +101,11 @@ TEST(RuleSelectsPacket, MatchesCommandOccurrenceAndPacketNumber) {
         {"pace=9600", false, false, false, false},
     };
     for (const Case& c : cases) {
-        const FaultRule rule = Parsed(c.spec);
-        EXPECT_EQ(RuleSelectsPacket(rule, start), c.start) << c.spec;
-        EXPECT_EQ(RuleSelectsPacket(rule, data), c.data) << c.spec;
-        EXPECT_EQ(RuleSelectsPacket(rule, erase), c.erase) << c.spec;
-        EXPECT_EQ(RuleSelectsPacket(rule, broken), c.broken) << c.spec;
+        const FaultRule rule = Parsed(c.rule_text);
+        EXPECT_EQ(RuleSelectsPacket(rule, start), c.start) << c.rule_text;
+        EXPECT_EQ(RuleSelectsPacket(rule, data), c.data) << c.rule_text;
+        EXPECT_EQ(RuleSelectsPacket(rule, erase), c.erase) << c.rule_text;
+        EXPECT_EQ(RuleSelectsPacket(rule, broken), c.broken) << c.rule_text;
     }
 }
 

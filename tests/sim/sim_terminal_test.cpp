@@ -30,10 +30,10 @@ protected:
         config.port = port;
         config.ports_dir = dir_.path();
         config.check = &check_;
-        for (const char* spec : faults) {
+        for (const char* rule_text : faults) {
             FaultRule rule;
             std::string error;
-            EXPECT_TRUE(ParseFaultSpec(spec, rule, error)) << error;
+            EXPECT_TRUE(ParseFaultRule(rule_text, rule, error)) << error;
             config.settings.faults.push_back(rule);
         }
         config.on_event = [this](int number, const TerminalEvent& event) {

@@ -24,10 +24,10 @@ protected:
     void Start(TerminalMode mode, std::vector<const char*> faults = {}, bool verify = true) {
         TerminalSettings settings = settings_;
         settings.start_mode = mode;
-        for (const char* spec : faults) {
+        for (const char* rule_text : faults) {
             FaultRule rule;
             std::string error;
-            ASSERT_TRUE(ParseFaultSpec(spec, rule, error)) << error;
+            ASSERT_TRUE(ParseFaultRule(rule_text, rule, error)) << error;
             settings.faults.push_back(rule);
         }
         logic_ = std::make_unique<TerminalLogic>(settings, verify ? &check_ : nullptr);
