@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/console_terminal.h"
+#include "platform/text.h"
 
 namespace korvane {
 
@@ -15,18 +16,6 @@ constexpr int kBarWidth = 20;
 // Pads (or keeps) a text to a column of `width` bytes.
 std::string Column(const std::string& text, size_t width) {
     return text.size() >= width ? text + " " : text + std::string(width - text.size(), ' ');
-}
-
-std::string CutToWidth(std::string line, size_t width) {
-    if (line.size() <= width) {
-        return line;
-    }
-    size_t end = width;
-    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    line.resize(end);
-    return line;
 }
 
 }  // namespace
@@ -58,7 +47,7 @@ std::string FormatPortLine(const PortRow& row, size_t width) {
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }
-    return CutToWidth(std::move(line), width);
+    return CutAtCharacter(std::move(line), width);
 }
 
 ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock)

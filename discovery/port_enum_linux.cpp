@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/port_numbers.h"
+#include "platform/text.h"
 #include "platform/tick.h"
 
 namespace korvane {
@@ -23,17 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Cuts a text to the field size on a UTF-8 character boundary.
-std::string Clip(std::string text) {
-    if (text.size() <= kPortTextMax) {
-        return text;
-    }
-    size_t end = kPortTextMax;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    text.resize(end);
-    return text;
-}
+std::string Clip(std::string text) { return CutAtCharacter(std::move(text), kPortTextMax); }
 
 // First line of a small sysfs attribute, without surrounding blanks; empty when absent.
 std::string ReadAttribute(const fs::path& file) {

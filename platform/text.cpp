@@ -115,4 +115,16 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+std::string CutAtCharacter(std::string text, size_t max_bytes) {
+    if (text.size() <= max_bytes) {
+        return text;
+    }
+    size_t end = max_bytes;
+    while (end > 0 && IsContinuation(static_cast<unsigned char>(text[end]))) {
+        --end;
+    }
+    text.resize(end);
+    return text;
+}
+
 }  // namespace korvane

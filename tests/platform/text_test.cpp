@@ -40,5 +40,26 @@ TEST(Utf16ToUtf8, LoneSurrogatesBecomeReplacement) {
     EXPECT_EQ(Utf16ToUtf8(u"\xD83D"), "\xEF\xBF\xBD");  // high surrogate cut off at the end
 }
 
+TEST(CutAtCharacter, NeverEndsInsideACharacter) {
+    struct Case {
+        std::string text;
+        size_t max_bytes;
+        std::string cut;
+    };
+    const Case cases[] = {
+        {"COM7", 10, "COM7"},                     // short enough: kept whole
+        {"COM7", 4, "COM7"},                      // exactly the limit
+        {"COM17", 4, "COM1"},                     // ASCII cut at the limit
+        {"ab\xC3\xA9", 3, "ab"},                  // a two-byte character that does not fit
+        {"a\xE8\xAE\xBE\xE7\xBD\xAE", 4, "a\xE8\xAE\xBE"},  // cut right after a three-byte character
+        {"a\xE8\xAE\xBE\xE7\xBD\xAE", 6, "a\xE8\xAE\xBE"},  // two of three bytes: left out
+        {"\xF0\x9F\x98\x80z", 3, ""},              // a four-byte character alone at the start
+        {"abc", 0, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CutAtCharacter(c.text, c.max_bytes), c.cut) << c.text << " to " << c.max_bytes;
+    }
+}
+
 }  // namespace
 }  // namespace korvane
