@@ -104,8 +104,8 @@ protected:
         }
         for (const auto& [key, value] : std::map<std::string, std::string>{
                  {"FileDownload", "1"}, {"FileSystemPart1Init", "1"}, {"FileSystemPart2Init", "1"},
-                 {"SPIFlashSize", "16"}, {"FileSystemPart1Address", "4096"}, {"FileSystemPart1Size", "4"},
-                 {"FileSystemPart1DriveLetter", "C"}, {"FileSystemPart2Address", "65536"},
+                 {"SPIFlashSize", "16"}, {"FileSystemPart1Address", "256"}, {"FileSystemPart1Size", "4"},
+                 {"FileSystemPart1DriveLetter", "C"}, {"FileSystemPart2Address", "1536"},
                  {"FileSystemPart2Size", "2"}, {"FileSystemPart2DriveLetter", "D"}, {"FilePush1", "1"},
                  {"TargePath1", "C:/res"}, {"FilePath1", "files"}}) {
             config_.SetAppLoad(key, value);
