@@ -19,6 +19,7 @@
 #include "crypto/digest.h"
 #include "crypto/envelope.h"
 #include "crypto/seal.h"
+#include "platform/file_replace.h"
 
 namespace {
 
@@ -46,18 +47,13 @@ struct Options {
     }
 };
 
+// Inputs are images of at most 1 MiB; anything far larger is a wrong file.
+constexpr size_t kMaxInputSize = 64u << 20;
+
 bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return false;
-    }
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(bytes.data()), size));
+    const korvane::FileContents contents = korvane::ReadWholeFile(path, kMaxInputSize);
+    bytes.assign(contents.bytes.begin(), contents.bytes.end());
+    return contents.status == korvane::FileContents::kRead;
 }
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -10,6 +10,7 @@
 #include "sim/image_server/demo_images.h"
 #include "sim/image_server/image_server.h"
 #include "sim/image_server/termination.h"
+#include "platform/file_replace.h"
 
 namespace {
 
@@ -45,18 +46,13 @@ struct Options {
     int slowMs = 5000;
 };
 
+// Served files are images of at most 1 MiB; a larger one is served too, to test refusals.
+constexpr size_t kMaxServedSize = 64u << 20;
+
 bool ReadFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return false;
-    }
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    return static_cast<bool>(in.read(bytes.data(), size));
+    korvane::FileContents contents = korvane::ReadWholeFile(path, kMaxServedSize);
+    bytes = std::move(contents.bytes);
+    return contents.status == korvane::FileContents::kRead;
 }
 
 bool ParseFault(const std::string& text, std::pair<std::string, ServeFault>& fault) {
