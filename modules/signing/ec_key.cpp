@@ -1,6 +1,7 @@
 #include "modules/signing/ec_key.h"
 
-#include "modules/signing/random_source.h"
+#include "modules/signing/checked_keys.h"
+#include "modules/signing/curve.h"
 
 #include <array>
 #include <mbedtls/ecdsa.h>
@@ -10,16 +11,6 @@ namespace korvane {
 namespace {
 
 constexpr size_t kScalarSize = 48;
-
-// The mbedTLS objects of one call, released when it returns.
-struct Curve {
-    mbedtls_ecp_group group;
-    Curve() { mbedtls_ecp_group_init(&group); }
-    ~Curve() { mbedtls_ecp_group_free(&group); }
-    Curve(const Curve&) = delete;
-    Curve& operator=(const Curve&) = delete;
-    bool Load() { return mbedtls_ecp_group_load(&group, MBEDTLS_ECP_DP_SECP384R1) == 0; }
-};
 
 struct Number {
     mbedtls_mpi value;
@@ -43,43 +34,26 @@ std::array<uint8_t, 48> Sha384(std::span<const uint8_t> data) {
     return hash;
 }
 
-bool ReadPublicPoint(const Curve& curve, std::span<const uint8_t, kKeyPairSize> block, Point& point) {
-    return mbedtls_ecp_point_read_binary(&curve.group, &point.value, block.data() + kKeyPairPublicOffset,
+bool ReadPublicPoint(mbedtls_ecp_group& curve, std::span<const uint8_t, kKeyPairSize> block, Point& point) {
+    return mbedtls_ecp_point_read_binary(&curve, &point.value, block.data() + kKeyPairPublicOffset,
                                          kKeyPairPublicSize) == 0 &&
-           mbedtls_ecp_check_pubkey(&curve.group, &point.value) == 0;
+           mbedtls_ecp_check_pubkey(&curve, &point.value) == 0;
 }
 
 }  // namespace
 
 SignStatus SignWithKeyPair(std::span<const uint8_t, kKeyPairSize> block, std::span<const uint8_t> data,
                            std::span<uint8_t, kSignatureSize> signature) {
-    if (!KeyPairSealed(block)) {
-        return SignStatus::kBadSeal;
-    }
-    Curve curve;
-    RandomSource blinding;  // only masks the arithmetic; the signature does not depend on it
-    if (!curve.Load() || !blinding.Ready()) {
-        return SignStatus::kFailed;
-    }
-    Number scalar;
-    if (mbedtls_mpi_read_binary(&scalar.value, block.data() + kKeyPairPrivateOffset, kKeyPairPrivateSize) != 0 ||
-        mbedtls_ecp_check_privkey(&curve.group, &scalar.value) != 0) {
-        return SignStatus::kBadPrivateKey;
-    }
-    // A public point that is not the scalar's would make every signature fail at the terminal.
-    Point stored;
-    Point derived;
-    if (!ReadPublicPoint(curve, block, stored) ||
-        mbedtls_ecp_mul(&curve.group, &derived.value, &scalar.value, &curve.group.G, RandomSource::Generate,
-                        blinding.Context()) != 0 ||
-        mbedtls_ecp_point_cmp(&stored.value, &derived.value) != 0) {
-        return SignStatus::kBadPublicKey;
+    const std::shared_ptr<const CheckedKey> key = CheckKeyPair(block);
+    mbedtls_ecp_group* curve = SharedCurve();
+    if (key->status != SignStatus::kSigned || curve == nullptr) {
+        return key->status != SignStatus::kSigned ? key->status : SignStatus::kFailed;
     }
     const auto hash = Sha384(data);
     Number r;
     Number s;
-    if (mbedtls_ecdsa_sign_det_ext(&curve.group, &r.value, &s.value, &scalar.value, hash.data(), hash.size(),
-                                   MBEDTLS_MD_SHA384, RandomSource::Generate, blinding.Context()) != 0 ||
+    if (mbedtls_ecdsa_sign_det_ext(curve, &r.value, &s.value, &key->scalar, hash.data(), hash.size(),
+                                   MBEDTLS_MD_SHA384, BlindingGenerate, nullptr) != 0 ||
         mbedtls_mpi_write_binary(&r.value, signature.data(), kScalarSize) != 0 ||
         mbedtls_mpi_write_binary(&s.value, signature.data() + kScalarSize, kScalarSize) != 0) {
         return SignStatus::kFailed;
@@ -89,20 +63,20 @@ SignStatus SignWithKeyPair(std::span<const uint8_t, kKeyPairSize> block, std::sp
 
 bool VerifyWithKeyPair(std::span<const uint8_t, kKeyPairSize> block, std::span<const uint8_t> data,
                        std::span<const uint8_t, kSignatureSize> signature) {
-    if (!KeyPairMagicValid(block)) {
+    mbedtls_ecp_group* curve = SharedCurve();
+    if (curve == nullptr || !KeyPairMagicValid(block)) {
         return false;
     }
-    Curve curve;
     Point point;
     Number r;
     Number s;
-    if (!curve.Load() || !ReadPublicPoint(curve, block, point) ||
+    if (!ReadPublicPoint(*curve, block, point) ||
         mbedtls_mpi_read_binary(&r.value, signature.data(), kScalarSize) != 0 ||
         mbedtls_mpi_read_binary(&s.value, signature.data() + kScalarSize, kScalarSize) != 0) {
         return false;
     }
     const auto hash = Sha384(data);
-    return mbedtls_ecdsa_verify(&curve.group, hash.data(), hash.size(), &point.value, &r.value, &s.value) == 0;
+    return mbedtls_ecdsa_verify(curve, hash.data(), hash.size(), &point.value, &r.value, &s.value) == 0;
 }
 
 }  // namespace korvane

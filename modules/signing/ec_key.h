@@ -1,5 +1,6 @@
 // ECDSA over P-384 with deterministic nonces (RFC 6979) over the SHA-384 of the data, with the
-// keys of a key pair block. Every call builds its own contexts: calls may run on many threads.
+// keys of a key pair block, on the curve the process loaded once; each distinct block is
+// checked on its first use. Calls may run on many threads at once.
 #pragma once
 
 #include "modules/signing/keypair.h"

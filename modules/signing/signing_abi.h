@@ -7,7 +7,7 @@
  *  52  97  public point, uncompressed (0x04 || X || Y)
  * 149  32  SHA-256 of bytes 0..148
  * 181   7  zero
- * Thread safety: sign and verify keep no state and may run on many threads at once. */
+ * Thread safety: sign and verify may run on many threads at once. */
 #ifndef KORVANE_SIGNING_ABI_H
 #define KORVANE_SIGNING_ABI_H
 

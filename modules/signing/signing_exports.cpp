@@ -1,5 +1,5 @@
-// The signing module's two entry points over ec_key. No state is kept between calls, and
-// nothing below them throws.
+// The signing module's two entry points over ec_key. The curve and the checked key pairs are
+// kept between calls (they never change a result), and nothing below them throws.
 
 #include "modules/signing/signing_abi.h"
 

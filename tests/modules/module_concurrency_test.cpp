@@ -7,6 +7,7 @@
 #include "tests/fixtures/temp_dir.h"
 #include "tests/modules/built_module.h"
 
+#include <algorithm>
 #include <array>
 #include <thread>
 #include <vector>
@@ -36,6 +37,46 @@ TEST(ModuleConcurrency, SigningOnManyThreadsGivesTheSingleThreadedSignatures) {
                 std::array<uint8_t, 96> signature{};
                 EXPECT_EQ(sign(key->data(), data.data(), static_cast<uint32_t>(data.size()), 0, signature.data()), 0);
                 EXPECT_EQ(signature, expected[n]);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+}
+
+// Threads meeting key pairs the module has not seen yet, sound and unsound alike, all at once:
+// each gets its own key's signature or its refusal, never another key's outcome.
+TEST(ModuleConcurrency, FirstUseOfManyKeyPairsAtOnce) {
+    ModuleHandle module = testing::LoadBuiltModule("RODEdar.so");
+    ASSERT_NE(module, nullptr) << LastModuleError();
+    auto sign = testing::EntryPoint<SignFn>(module, "sign");
+    auto verify = testing::EntryPoint<VerifyFn>(module, "verify");
+    constexpr int kKeys = 10;  // more than the module remembers at once
+    std::vector<KeyPairBlock> keys;
+    for (int k = 0; k < kKeys; ++k) {
+        const auto key = GenerateKeyPair();
+        ASSERT_TRUE(key);
+        keys.push_back(*key);
+    }
+    KeyPairBlock mismatched = keys[0];  // the scalar of key 0 with the point of key 1
+    std::copy_n(keys[1].begin() + kKeyPairPublicOffset, kKeyPairPublicSize, mismatched.begin() + kKeyPairPublicOffset);
+    SealKeyPair(mismatched);
+
+    const auto data = MessageOf(3);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 3; ++round) {
+                for (int k = 0; k < kKeys; ++k) {
+                    const KeyPairBlock& key = keys[static_cast<size_t>((k + t) % kKeys)];
+                    std::array<uint8_t, 96> signature{};
+                    EXPECT_EQ(sign(key.data(), data.data(), static_cast<uint32_t>(data.size()), 0, signature.data()), 0);
+                    EXPECT_EQ(verify(key.data(), data.data(), static_cast<uint32_t>(data.size()), 0, signature.data()), 1);
+                    EXPECT_NE(sign(mismatched.data(), data.data(), static_cast<uint32_t>(data.size()), 0,
+                                   signature.data()),
+                              0);
+                }
             }
         });
     }
