@@ -177,13 +177,15 @@ void dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t 
         return;
     }
     const std::string key = StoreKeyFor(signed_region, size);
-    if (app->b_useSignedData == 1 && SignFromStore(*app, key, signature)) {
+    const bool store_signing = app->b_useSignedData == 1;
+    if (store_signing && SignFromStore(*app, key, signature)) {
         return;
     }
-    // Library signing records the signature, and so does store signing that found no
-    // usable value: the next run with the store then has it. A signature the library did
-    // not make is never recorded.
-    if (!SignWithLibrary(*app, signed_region, size, signature)) {
+    // Only library signing records its signatures. Store signing that found no usable value
+    // still sends the library's, but never writes it: the station's key pair need not be
+    // the one the terminals trust, and a written value would be used by every later run.
+    // A signature the library did not make is never recorded.
+    if (!SignWithLibrary(*app, signed_region, size, signature) || store_signing) {
         return;
     }
     const std::string hex = SignatureToHex(signature);
