@@ -20,6 +20,7 @@ namespace korvane {
 
 class IMessageSink;
 class IPortView;
+class SignatureCache;
 struct _THREAD_PARA_T;
 
 // One loaded file of a file set.
@@ -95,6 +96,8 @@ public:
     std::array<uint8_t, 188> keyPairData{};
     SignFn pfnSign = nullptr;
     VerifyFn pfnVerify = nullptr;
+    // Bulk-data signatures shared by all sessions; null: every session signs for itself.
+    std::shared_ptr<SignatureCache> signatureCache;
     std::map<uint32_t, std::unique_ptr<_THREAD_PARA_T>> sessionMap;
     int b_checkTUSN = 0;
     std::array<char, 260> customerId{};

@@ -9,6 +9,7 @@
 #include "app/message_sink.h"
 #include "app/port_rows.h"
 #include "engine/main_process.h"
+#include "engine/sign_ahead.h"
 #include "engine/thread_para.h"
 
 namespace korvane {
@@ -36,7 +37,8 @@ RunControl::RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
       sink_(sink),
       poster_(std::move(poster)),
       watcher_(std::move(parts.watcher)),
-      sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess) {
+      sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess),
+      signAhead_(std::make_unique<SignAhead>()) {
     app_.b_running = 0;
     app_.portView = &view_;
     if (watcher_) {
@@ -78,11 +80,13 @@ bool RunControl::OnStart() {
         watcher_->SetNotifyTarget(poster_);
     }
     watcher_->Start();
+    signAhead_->Start(app_);
     return true;
 }
 
 void RunControl::OnStop() {
     app_.b_running = 0;
+    signAhead_->Stop();
     StopAllSessions();
     if (watcher_) {
         watcher_->Stop();

@@ -17,6 +17,7 @@ class CKorvaneAppDownloadApp;
 class IMessageSink;
 class IPortView;
 class PortRows;
+class SignAhead;
 struct _THREAD_PARA_T;
 
 // The body of a session thread; MainProcess in the program.
@@ -77,6 +78,7 @@ private:
     SessionEntry sessionEntry_;
     bool timerArmed_ = false;
     std::vector<uint32_t> ended_;  // ended sessions not yet taken
+    std::unique_ptr<SignAhead> signAhead_;  // signs the loaded data while a run goes on
 };
 
 }  // namespace korvane

@@ -11,6 +11,7 @@
 #include "app/module_binding.h"
 #include "app/process_env.h"
 #include "app/startup_loads.h"
+#include "engine/signature_cache.h"
 #include "engine/thread_para.h"
 
 namespace korvane {
@@ -88,6 +89,7 @@ bool FindIniFiles(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 void ClearLoadedState(CKorvaneAppDownloadApp& app) {
     app.keyPairData.fill(0);
     app.pfnSign = nullptr;
+    app.signatureCache.reset();
     app.pfnVerify = nullptr;
     app.mainImage.clear();
     app.secondImage.clear();
@@ -131,6 +133,9 @@ bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string&
     if (!ReadKeyPair(*this, sink) || !BindModules(*this, sink) || !FindIniFiles(*this, sink)) {
         return false;
     }
+    if (SharedSignaturesWanted()) {
+        signatureCache = std::make_shared<SignatureCache>();
+    }
     if (!BindUtilityModule(utility, exeDir, moduleDir)) {
         return false;
     }
@@ -161,6 +166,7 @@ bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string&
 
 int CKorvaneAppDownloadApp::ExitInstance() {
     EndRemainingSessions(*this);
+    signatureCache.reset();
     mainImage = {};
     secondImage = {};
     mainImageSize = 0;

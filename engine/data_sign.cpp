@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "engine/signature_cache.h"
 #include "engine/packet.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -123,6 +124,23 @@ bool SignWithLibrary(const CKorvaneAppDownloadApp& app, const uint8_t* region, s
     return result == 0;
 }
 
+// Bulk data through the shared signatures: false only when the caller stopped while
+// waiting for another's signature of the same region.
+bool SignShared(const CKorvaneAppDownloadApp& app, const uint8_t* region, size_t size, uint8_t* signature,
+                const StopCheck& stopped) {
+    if (app.pfnSign == nullptr) {
+        KTRACE("dataSign, no signing library bound\n");
+        return true;
+    }
+    const SharedSignOutcome outcome =
+        app.signatureCache->Sign(app.pfnSign, app.keyPairData, std::span<const uint8_t>(region, size),
+                                 std::span<uint8_t, kSignatureSize>(signature, kSignatureSize), stopped);
+    if (outcome == SharedSignOutcome::kRefused) {
+        KTRACE("dataSign, sign refused the key pair\n");
+    }
+    return outcome != SharedSignOutcome::kStopped;
+}
+
 }  // namespace
 
 bool IsBulkCommand(uint32_t cmd) {
@@ -169,28 +187,33 @@ bool SignatureFromHex(std::string_view text, uint8_t* signature) {
     return true;
 }
 
-void dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature) {
+bool dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature,
+              const StopCheck& stopped) {
     TraceRegion(signed_region, size);
     const uint32_t cmd = RegionWord(signed_region, size, kRegionCmd);
     if (IsBulkCommand(cmd)) {
+        if (app->signatureCache) {
+            return SignShared(*app, signed_region, size, signature, stopped);
+        }
         SignWithLibrary(*app, signed_region, size, signature);
-        return;
+        return true;
     }
     const std::string key = StoreKeyFor(signed_region, size);
     const bool store_signing = app->b_useSignedData == 1;
     if (store_signing && SignFromStore(*app, key, signature)) {
-        return;
+        return true;
     }
     // Only library signing records its signatures. Store signing that found no usable value
     // still sends the library's, but never writes it: the station's key pair need not be
     // the one the terminals trust, and a written value would be used by every later run.
     // A signature the library did not make is never recorded.
     if (!SignWithLibrary(*app, signed_region, size, signature) || store_signing) {
-        return;
+        return true;
     }
     const std::string hex = SignatureToHex(signature);
     KTRACE("signData, result::%s\n", hex.c_str());
     WriteStore(*app, key, hex);
+    return true;
 }
 
 }  // namespace korvane

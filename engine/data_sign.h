@@ -1,13 +1,16 @@
 // Signatures of the packets' signed regions, from the signing module or from the
 // signature store "SignedData.ini" [AppLoad Info].
-// Thread safety: runs on every session thread at once and takes no lock; the signing
-// module allows concurrent calls and the utility module serialises the store's reads and writes.
+// Thread safety: runs on every session thread at once; the signing module allows concurrent
+// calls, the shared signatures guard themselves and the utility module serialises the
+// store's reads and writes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "engine/signature_cache.h"
 
 namespace korvane {
 
@@ -26,7 +29,11 @@ std::string StoreKeyFor(const uint8_t* signed_region, size_t size);
 // unless the text begins with 192 hex digits.
 std::string SignatureToHex(const uint8_t* signature);
 bool SignatureFromHex(std::string_view text, uint8_t* signature);
-// Signs the signed region (packet bytes 100 .. 267 + n) into signature[96].
-void dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature);
+// Signs the signed region (packet bytes 100 .. 267 + n) into signature[96]. A bulk-data
+// region comes from the application's shared signatures when there are any; a caller that
+// has to wait there for another's computation gives up once stopped() is true. False only
+// then (signature untouched).
+bool dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature,
+              const StopCheck& stopped = {});
 
 }  // namespace korvane

@@ -7,9 +7,13 @@
 #include <span>
 #include <vector>
 
+#include "engine/signature_cache.h"
+
 namespace korvane {
 
 class CKorvaneAppDownloadApp;
+
+inline constexpr int kFrameStopped = -2;
 
 // The unsigned packet for cmd: header (magic, zero signature and reserved bytes, length,
 // cmd), payload, and room for the CRC.
@@ -19,7 +23,9 @@ std::vector<uint8_t> PreparePacket(uint32_t cmd, std::span<const uint8_t> payloa
 // writes 0x7E, the escaped bytes, 0x7E into output (at least kMaxFrame = 4096 bytes).
 // Returns the frame length, or -1 (writing nothing) when the escaped packet exceeds 4094
 // bytes. escaped_length, when given, receives the escaped packet's length either way.
+// Returns kFrameStopped (writing nothing) when stopped() turned true while the packet's
+// shared signature was being made by another caller.
 int build_command_frame(CKorvaneAppDownloadApp* app, std::span<const uint8_t> payload, uint8_t* output, uint32_t cmd,
-                        size_t* escaped_length = nullptr);
+                        size_t* escaped_length = nullptr, const StopCheck& stopped = {});
 
 }  // namespace korvane

@@ -28,11 +28,16 @@ struct PreparedFrame {
 };
 
 void PrepareFrame(Session& s, uint32_t cmd, std::span<const uint8_t> payload, PreparedFrame& frame) {
-    frame.length = build_command_frame(s.app, payload, frame.bytes.data(), cmd, &frame.escaped);
+    frame.length = build_command_frame(s.app, payload, frame.bytes.data(), cmd, &frame.escaped,
+                                       [&s] { return !s.Running(); });
 }
 
-// Writes a prepared frame: 0, or -1 with the reason in message.
+// Writes a prepared frame: 0, or -1 with the reason in message (left as it is when the
+// session stopped before the frame's signature was ready).
 int WriteFrame(Session& s, const PreparedFrame& frame, MessageBuffer message) {
+    if (frame.length == kFrameStopped) {
+        return -1;
+    }
     if (frame.length < 0) {
         char text[64];
         std::snprintf(text, sizeof text, "data too long. oLen (%d)", static_cast<int>(frame.escaped));
@@ -122,15 +127,7 @@ int SendBlockPackets(Session& s, uint32_t cmd, std::span<const uint8_t> data, ui
     const size_t chunks = ChunkCount(data.size(), kImageChunk);
     const size_t end_packet = chunks + 1;
     const PayloadOf payload_of = [&](size_t index) {
-        if (index == 0) {
-            return BlockStartPayload(static_cast<uint32_t>(data.size()));
-        }
-        if (index == end_packet) {
-            return BlockEndPayload();
-        }
-        const size_t offset = (index - 1) * kImageChunk;
-        const uint32_t address = address_follows_offset ? base_address + static_cast<uint32_t>(offset) : base_address;
-        return BlockDataPayload(address, data.subspan(offset, ChunkEnd(data.size(), kImageChunk, index - 1) - offset));
+        return BlockPacketPayload(data, base_address, address_follows_offset, index);
     };
     const AwaitAnswerTo await_answer_to = [&](size_t index) {
         if (AwaitAnswerIntoMessage(s, message) != 0) {
@@ -168,6 +165,23 @@ int ParseHandle(std::string_view text) {
 
 }  // namespace
 
+size_t BlockPacketCount(size_t data_size) { return ChunkCount(data_size, kImageChunk) + 2; }
+
+std::vector<uint8_t> BlockPacketPayload(std::span<const uint8_t> data, uint32_t base_address,
+                                        bool address_follows_offset, size_t index) {
+    if (index == 0) {
+        return BlockStartPayload(static_cast<uint32_t>(data.size()));
+    }
+    if (index + 1 >= BlockPacketCount(data.size())) {
+        return BlockEndPayload();
+    }
+    const size_t offset = (index - 1) * kImageChunk;
+    const uint32_t address = address_follows_offset ? base_address + static_cast<uint32_t>(offset) : base_address;
+    return BlockDataPayload(address, data.subspan(offset, ChunkEnd(data.size(), kImageChunk, index - 1) - offset));
+}
+
+uint32_t ImageLoadAddress(std::span<const uint8_t> image) { return GetU32(image.data() + kLoadAddressOffset); }
+
 int send_command(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
                  MessageBuffer message, uint32_t* length) {
     SetMessage(message, "");
@@ -185,8 +199,7 @@ int send_image(Session& s, std::span<const uint8_t> image, MessageBuffer message
         return -1;
     }
     s.response_timeout = kImageTimeoutMs;
-    const uint32_t load_address = GetU32(image.data() + kLoadAddressOffset);
-    return SendBlockPackets(s, kCmdImage, image, load_address, true, message);
+    return SendBlockPackets(s, kCmdImage, image, ImageLoadAddress(image), true, message);
 }
 
 int send_block(Session& s, uint32_t cmd, std::span<const uint8_t> data, MessageBuffer message) {

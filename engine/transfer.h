@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "engine/packet.h"
 #include "engine/response_reader.h"
@@ -26,6 +27,16 @@ inline constexpr size_t kImageHeaderSize = 384;
 inline constexpr size_t kLoadAddressOffset = 372;
 inline constexpr size_t kTargetPathLimit = 256;  // a target path is shorter than this
 inline constexpr size_t kResponseDataSize = 256;
+
+// The packets of a block transfer (commands 0, 11 and 44): a start packet, the data in
+// chunks of kImageChunk bytes at base_address (plus the chunk's offset when
+// address_follows_offset), an end packet. Packet index runs from 0 to BlockPacketCount - 1.
+size_t BlockPacketCount(size_t data_size);
+std::vector<uint8_t> BlockPacketPayload(std::span<const uint8_t> data, uint32_t base_address,
+                                        bool address_follows_offset, size_t index);
+// Where an image's chunks are stored: the u32 at offset 372 (the image is at least
+// kImageHeaderSize bytes).
+uint32_t ImageLoadAddress(std::span<const uint8_t> image);
 
 // One exchange: builds the frame for cmd with the payload, writes it and waits for the
 // answer with check_response (data, message and length as there). message is cleared

@@ -17,8 +17,10 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
+#include "engine/signature_cache.h"
 #include "engine/thread_para.h"
 #include "tests/discovery/watcher_fakes.h"
+#include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/recording_message_sink.h"
 
 namespace korvane {
@@ -212,6 +214,47 @@ protected:
     std::shared_ptr<testing::ScriptedPorts::Shared> ports_;
     std::unique_ptr<RunControl> run_;
 };
+
+// Start leaves signing the loaded data to a background pass; Stop ends it. The pass is
+// slow here (a signer that sleeps), so Start and Stop returning at once shows neither waits
+// for it.
+extern "C" int SlowFakeSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
+                            uint8_t signature[96]) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return testing::FakeSign(key_pair, data, length, flags, signature);
+}
+
+TEST_F(RunControlTest, StartSignsTheLoadedImageAheadAndStopEndsIt) {
+    app_.pfnSign = &SlowFakeSign;
+    app_.signatureCache = std::make_shared<SignatureCache>();
+    app_.b_downloadApp = 1;
+    app_.b_appLoaded = 1;
+    app_.imageCount = 1;
+    app_.mainImage.assign(1536 * 300, 0x5A);  // 302 packets, no two alike
+    for (size_t i = 0; i < app_.mainImage.size(); i += 1536) {
+        app_.mainImage[i + 400] = static_cast<uint8_t>(i / 1536);
+    }
+    app_.mainImageSize = static_cast<int>(app_.mainImage.size());
+
+    const auto starting = std::chrono::steady_clock::now();
+    StartWith({});
+    const auto start_took = std::chrono::steady_clock::now() - starting;
+    EXPECT_LT(start_took, std::chrono::milliseconds(200));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (app_.signatureCache->Size() < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GE(app_.signatureCache->Size(), 3u) << "nothing was signed ahead";
+
+    gate_.Open();  // the scripted watcher's passes no longer wait
+    const auto stopping = std::chrono::steady_clock::now();
+    run_->OnStop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(200));
+    const size_t kept = app_.signatureCache->Size();
+    EXPECT_LT(kept, 302u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(app_.signatureCache->Size(), kept) << "signing went on after Stop";
+}
 
 TEST_F(RunControlTest, StartRefusesWithTheFirstMissingItem) {
     struct Flags {

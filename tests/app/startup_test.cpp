@@ -66,6 +66,34 @@ TEST_F(StartupTest, CleanStartHoldsPathsModulesAndKeys) {
     EXPECT_EQ(fs::current_path(), fs::path(config.path()));
 }
 
+// Sessions share bulk-data signatures unless the environment turns it off with exactly "0";
+// shut-down lets go of them.
+TEST_F(StartupTest, SharedSignaturesAreOnUnlessTheEnvironmentSaysZero) {
+    const char* saved = std::getenv("KORVANE_SHARED_SIGNATURES");
+    const std::string saved_value = saved != nullptr ? saved : "";
+    const struct {
+        const char* value;  // null: not set
+        bool shared;
+    } cases[] = {{nullptr, true}, {"1", true}, {"", true}, {"00", true}, {"0", false}};
+    for (const auto& c : cases) {
+        const std::string name = c.value != nullptr ? std::string("\"") + c.value + "\"" : "not set";
+        if (c.value != nullptr) {
+            setenv("KORVANE_SHARED_SIGNATURES", c.value, 1);
+        } else {
+            unsetenv("KORVANE_SHARED_SIGNATURES");
+        }
+        ASSERT_TRUE(Start().started) << name;
+        EXPECT_EQ(app.signatureCache != nullptr, c.shared) << name;
+        app.ExitInstance();
+        EXPECT_EQ(app.signatureCache, nullptr) << name;
+    }
+    if (saved != nullptr) {
+        setenv("KORVANE_SHARED_SIGNATURES", saved_value.c_str(), 1);
+    } else {
+        unsetenv("KORVANE_SHARED_SIGNATURES");
+    }
+}
+
 TEST_F(StartupTest, RunSwitchesAreOnOnlyForExactlyOne) {
     struct Case {
         const char* key;

@@ -7,10 +7,12 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/signature_cache.h"
 #include "images/local_files.h"
 #include "sim/faults.h"
 #include "tests/fixtures/bitmap16.h"
@@ -300,6 +302,36 @@ TEST(SessionEndToEnd, LoadedLocalFilesArriveAsLoaded) {
     EXPECT_EQ(r.files.at("C:/res/one.txt"), ToBytes("first file"));
     EXPECT_EQ(r.files.at("C:/res/two.txt"), ToBytes(std::string(1500, 't')));
     EXPECT_EQ(r.dirs, Sequence({"C:/res"}));
+}
+
+// Several terminals take the same images at once with the process's shared signatures:
+// every terminal checks every packet's signature and keeps the images byte for byte, and
+// each distinct packet was signed once for all of them.
+TEST(SessionEndToEnd, TerminalsTakingTheSameImagesShareTheirSignatures) {
+    SimBench bench;
+    ASSERT_TRUE(bench.ok()) << bench.error;
+    const auto shared = std::make_shared<SignatureCache>();
+    std::vector<std::unique_ptr<SimSession>> sessions;
+    for (int port = 11; port < 17; ++port) {
+        sessions.push_back(std::make_unique<SimSession>(bench, port, LoaderTerminal()));
+        UseImages(sessions.back()->app, 20 * 1536 + 7, 3 * 1536);
+        sessions.back()->app.signatureCache = shared;
+    }
+    for (auto& session : sessions) {
+        ASSERT_TRUE(session->Start()) << session->error;
+    }
+    for (auto& session : sessions) {
+        SCOPED_TRACE(session->port);
+        ASSERT_TRUE(session->WaitFinished(kSessionLimit));
+        EXPECT_EQ(Outcomes(*session), Sequence({"1 - PASS"}));
+        const sim::TerminalRecord record = session->Record();
+        ASSERT_EQ(record.images.count(kMainLoad), 1u);
+        ASSERT_EQ(record.images.count(kSecondLoad), 1u);
+        EXPECT_EQ(record.images.at(kMainLoad), session->app.mainImage);
+        EXPECT_EQ(record.images.at(kSecondLoad), session->app.secondImage);
+    }
+    // Start, data and end packets of both images; the two end packets are the same bytes.
+    EXPECT_EQ(shared->Size(), (1u + 21u + 1u) + (1u + 3u + 1u) - 1u);
 }
 
 TEST(SessionEndToEnd, StopMidTransferEndsTheSessionWithinOneReadWait) {

@@ -1,0 +1,175 @@
+// Signing the loaded data ahead of the sessions: the pass makes exactly the signatures the
+// sessions' block transfers then ask for, does nothing when it must not, and stops at once.
+#include "engine/sign_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/packet.h"
+#include "engine/signature_cache.h"
+#include "engine/transfer.h"
+#include "tests/fixtures/engine_rig.h"
+#include "tests/fixtures/fake_signing.h"
+#include "tests/fixtures/link_frames.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+
+Bytes Pattern(size_t n, uint8_t seed) {
+    Bytes bytes(n);
+    for (size_t i = 0; i < n; ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 13 + seed);
+    }
+    return bytes;
+}
+
+Bytes Image(size_t n, uint32_t load_address, uint8_t seed) {
+    Bytes image = Pattern(n, seed);
+    if (n >= kLoadAddressOffset + 4) {
+        PutU32(image.data() + kLoadAddressOffset, load_address);
+    }
+    return image;
+}
+
+// Two images, a logo block and an audio file, loaded and chosen.
+void LoadEverything(CKorvaneAppDownloadApp& app) {
+    app.b_downloadApp = 1;
+    app.b_appLoaded = 1;
+    app.imageCount = 2;
+    app.mainImage = Image(4000, 0x80000000, 1);
+    app.mainImageSize = 4000;
+    app.secondImage = Image(1537, 0x81000000, 2);
+    app.secondImageSize = 1537;
+    app.b_downloadLogo = 1;
+    app.b_logoLoaded = 1;
+    app.logoBlock = Pattern(2000, 3);
+    app.logoBlockSize = 2000;
+    app.b_downloadAMR = 1;
+    app.b_amrLoaded = 1;
+    app.amrData = Pattern(100, 4);
+    app.amrSize = 100;
+}
+
+// Sends what a session sends of the loaded data to a terminal that accepts every packet.
+void SendLoadedData(testing::SessionRig& rig) {
+    rig.channel.OnWrite([&rig](std::span<const uint8_t>) { rig.channel.Arrive(testing::OkFrame()); });
+    std::array<char, 256> message{};
+    CKorvaneAppDownloadApp& app = rig.app;
+    ASSERT_EQ(send_image(rig.session, Bytes(app.mainImage.begin(), app.mainImage.end()), message), 0);
+    ASSERT_EQ(send_image(rig.session, Bytes(app.secondImage.begin(), app.secondImage.end()), message), 0);
+    ASSERT_EQ(send_block(rig.session, kCmdLogo, app.logoBlock, message), 0);
+    ASSERT_EQ(send_block(rig.session, kCmdAmr, app.amrData, message), 0);
+}
+
+class SignAheadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetFakeSignCalls();
+        rig_.app.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(rig_.app);
+    }
+    testing::SessionRig rig_;
+    std::atomic<bool> stop_{false};
+};
+
+TEST_F(SignAheadTest, SessionsFindEveryPacketOfTheLoadedDataSigned) {
+    // 3 + 2 data chunks of the images, 2 of the logo, 1 of the audio, four start packets
+    // (their lengths differ) and four end packets, of which the two images' are the same.
+    const size_t distinct = (3 + 2 + 2 + 1) + 4 + 3;
+    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), distinct + 1);
+    EXPECT_EQ(testing::FakeSignCalls(), static_cast<int>(distinct));
+    EXPECT_EQ(rig_.app.signatureCache->Size(), distinct);
+
+    testing::ResetFakeSignCalls();
+    SendLoadedData(rig_);
+    EXPECT_EQ(testing::FakeSignCalls(), 0) << "a session signed a packet the pass should have made";
+    EXPECT_EQ(rig_.app.signatureCache->Size(), distinct);
+}
+
+TEST_F(SignAheadTest, NothingIsSignedWhenThereIsNothingToDoOrItMustNot) {
+    const struct {
+        const char* name;
+        std::function<void(CKorvaneAppDownloadApp&, std::atomic<bool>&)> change;
+    } cases[] = {
+        {"shared signatures off", [](auto& app, auto&) { app.signatureCache.reset(); }},
+        {"stopped", [](auto&, auto& stop) { stop = true; }},
+        {"run not going", [](auto& app, auto&) { app.b_running = 0; }},
+        {"no signing library", [](auto& app, auto&) { app.pfnSign = nullptr; }},
+        {"nothing chosen",
+         [](auto& app, auto&) {
+             app.b_downloadApp = 0;
+             app.b_downloadLogo = 0;
+             app.b_downloadAMR = 0;
+         }},
+        {"nothing loaded",
+         [](auto& app, auto&) {
+             app.b_appLoaded = 0;
+             app.b_logoLoaded = 0;
+             app.b_amrLoaded = 0;
+         }},
+    };
+    for (const auto& c : cases) {
+        testing::TestApp app;
+        app.app.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(app.app);
+        std::atomic<bool> stop{false};
+        c.change(app.app, stop);
+        testing::ResetFakeSignCalls();
+        EXPECT_EQ(SignLoadedDataAhead(app.app, stop), 0u) << c.name;
+        EXPECT_EQ(testing::FakeSignCalls(), 0) << c.name;
+    }
+}
+
+TEST_F(SignAheadTest, AnImageTooShortToBeSentIsLeftOut) {
+    rig_.app.mainImage = Image(383, 0, 5);
+    rig_.app.mainImageSize = 383;
+    rig_.app.b_downloadLogo = 0;
+    rig_.app.b_downloadAMR = 0;
+    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), BlockPacketCount(1537));
+}
+
+TEST_F(SignAheadTest, ARefusingKeyPairEndsThePass) {
+    rig_.app.pfnSign = &testing::RefusingSign;
+    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 0u);
+    EXPECT_EQ(testing::FakeSignCalls(), 1);
+    EXPECT_EQ(rig_.app.signatureCache->Size(), 0u);
+}
+
+extern "C" int SlowSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
+                        uint8_t signature[96]) {
+    std::this_thread::sleep_for(2ms);
+    return testing::FakeSign(key_pair, data, length, flags, signature);
+}
+
+TEST_F(SignAheadTest, StartReturnsAtOnceAndStopEndsThePassWithinAPacket) {
+    rig_.app.pfnSign = &SlowSign;
+    rig_.app.mainImage = Image(1536 * 400, 0x80000000, 6);  // 402 packets, about a second
+    rig_.app.mainImageSize = static_cast<int>(rig_.app.mainImage.size());
+    SignAhead ahead;
+    const auto started = std::chrono::steady_clock::now();
+    ahead.Start(rig_.app);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 50ms);
+    std::this_thread::sleep_for(30ms);
+    const auto stopping = std::chrono::steady_clock::now();
+    ahead.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 100ms);
+    const int signed_before_stop = testing::FakeSignCalls();
+    EXPECT_GT(signed_before_stop, 0);
+    EXPECT_LT(signed_before_stop, 100);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(testing::FakeSignCalls(), signed_before_stop) << "signing went on after Stop";
+}
+
+}  // namespace
+}  // namespace korvane
