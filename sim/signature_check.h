@@ -16,7 +16,8 @@ public:
     virtual bool Verify(std::span<const uint8_t> signed_region, std::span<const uint8_t> signature) const = 0;
 };
 
-// The signing module's "verify" with the public half of a 188-byte key-pair file.
+// The signing module's "verify" with the public half of a 188-byte key-pair file, judging
+// each distinct packet once (see verified_signatures.h).
 // Null with a message when the module, its entry point or the key file is unusable.
 std::unique_ptr<SignatureCheck> LoadModuleSignatureCheck(const std::string& module_path, const std::string& key_file,
                                                          std::string& error);

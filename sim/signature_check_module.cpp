@@ -7,6 +7,7 @@
 #include "platform/dynlib.h"
 #include "platform/module_path.h"
 #include "sim/signature_check.h"
+#include "sim/verified_signatures.h"
 
 namespace korvane::sim {
 namespace {
@@ -63,7 +64,7 @@ std::unique_ptr<SignatureCheck> LoadModuleSignatureCheck(const std::string& modu
         error = module_path + " has no entry point \"verify\"";
         return nullptr;
     }
-    return std::make_unique<ModuleSignatureCheck>(verify, key_pair);
+    return RememberAccepted(std::make_unique<ModuleSignatureCheck>(verify, key_pair));
 }
 
 std::string DefaultSigningModulePath() { return OwnModuleDir() + "/RODEdar.so"; }
