@@ -4,7 +4,9 @@
 // mbedtls_ecdsa_verify with the public point read before timing. Both hash a 1704-byte
 // signed region (an image chunk's) with SHA-384 as part of the call.
 // Rounds of the two alternate, so both see the same machine; it prints the median time per
-// call over the rounds and the ratio module / bare. Usage: signing_bench [rounds] [calls]
+// call over the rounds and the ratio module / bare.
+// Usage: signing_bench [rounds] [calls] [module]   (module: another build's signing module
+// to measure instead of this build's)
 #include <mbedtls/ctr_drbg.h>
 #include <mbedtls/ecdsa.h>
 #include <mbedtls/entropy.h>
@@ -123,7 +125,7 @@ int main(int argc, char** argv) {
     using namespace korvane;
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     const int calls = argc > 2 ? std::max(1, std::atoi(argv[2])) : 40;
-    ModuleHandle module = LoadModule(KORVANE_RODEDAR_MODULE_PATH);
+    ModuleHandle module = LoadModule(argc > 3 ? argv[3] : KORVANE_RODEDAR_MODULE_PATH);
     const auto sign = module != nullptr ? reinterpret_cast<SignFn>(FindSymbol(module, "sign")) : nullptr;
     const auto verify = module != nullptr ? reinterpret_cast<VerifyFn>(FindSymbol(module, "verify")) : nullptr;
     const auto key = GenerateKeyPair();
