@@ -526,6 +526,13 @@ TEST_F(TransferTest, HandleIsTheNumberAfterTheFirstColon) {
         {OkFrame("a:b:5"), "handle:0"},
         {OkFrame("handle:-3"), "handle:-3"},
         {OkFrame("handle:99999999999"), "handle:2147483647"},
+        {OkFrame("handle:-99999999999"), "handle:-2147483648"},
+        {OkFrame("handle:\t+7x"), "handle:7"},
+        {OkFrame("handle:--5"), "handle:0"},
+        {OkFrame("handle:+-5"), "handle:0"},
+        {OkFrame("handle:--9223372036854775808"), "handle:0"},
+        {OkFrame("handle:-9223372036854775808"), "handle:-2147483648"},
+        {OkFrame("handle:- 5"), "handle:0"},
         {OkFrame(), "handle:0"},
     };
     for (const auto& c : cases) {
