@@ -1,8 +1,13 @@
 #include "images/local_files.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -398,6 +403,58 @@ TEST_F(FileSetTest, FilesTooLongForTheirSizeFieldAreRefused) {
     app.amrPath = big;
     EXPECT_EQ(LoadAmr(app), kAmrUnreadable);
     EXPECT_EQ(app.b_amrLoaded, 0);
+}
+
+// Runs body in a child process whose address space ends a little above what it already
+// uses, so that a large allocation fails as on a machine short of memory; true when the
+// child ended normally with body's result true (an escaping std::bad_alloc aborts it).
+bool HoldsWithLittleMemory(const std::function<bool()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        uint64_t pages = 0;
+        statm >> pages;
+        const uint64_t limit = pages * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE)) + (uint64_t{256} << 20);
+        const rlimit small{limit, limit};
+        ::setrlimit(RLIMIT_AS, &small);
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A file that fits its size field but not in memory is reported like an unreadable one.
+TEST_F(FileSetTest, FilesLargerThanMemoryAreReportedNotFatal) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#endif
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    const std::string folder = MakeFolder("huge");
+    { std::ofstream create(folder + "/huge.bin"); }
+    std::error_code error;
+    fs::resize_file(folder + "/huge.bin", kGiB, error);
+    if (error) {
+        GTEST_SKIP() << "no sparse files here: " << error.message();
+    }
+    // A bitmap header announcing 16384 x 32768 pixels (1 GiB), its rows inside the file.
+    std::vector<uint8_t> logo = MakeBitmap16(Bitmap16Shape{});
+    for (const auto& [at, value] : {std::pair{18, 16384}, std::pair{22, 32768}}) {
+        for (int i = 0; i < 4; ++i) {
+            logo[static_cast<size_t>(at + i)] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    }
+    app.logoPath = dir.File("huge.bmp");
+    WriteFile(app.logoPath, logo);
+    fs::resize_file(app.logoPath, kGiB + 64, error);
+    ASSERT_FALSE(error) << error.message();
+
+    app.filePath1 = folder;
+    EXPECT_TRUE(HoldsWithLittleMemory([this] {
+        LoadSet(1);
+        return app.fileList1.empty() && errors == std::vector<int>{1} && app.b_filesLoaded1 == 0;
+    }));
+    EXPECT_TRUE(HoldsWithLittleMemory([this] { return LoadLogo(app) == 0 && app.logoPixels.empty(); }));
 }
 
 TEST(AmrTest, LoadsTheFileUnchangedOrReportsIt) {
