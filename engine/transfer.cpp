@@ -39,8 +39,9 @@ int WriteFrame(Session& s, const PreparedFrame& frame, MessageBuffer message) {
         SetMessage(message, text);
         return -1;
     }
-    if (!WriteBytes(s, frame.bytes.data(), static_cast<size_t>(frame.length))) {
-        SetMessage(message, kMsgPortLost);
+    if (const WriteOutcome outcome = WriteBytes(s, frame.bytes.data(), static_cast<size_t>(frame.length));
+        outcome != WriteOutcome::kWritten) {
+        SetMessage(message, WriteFailureText(outcome));
         return -1;
     }
     return 0;

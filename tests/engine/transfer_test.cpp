@@ -211,6 +211,14 @@ TEST_F(TransferTest, RefusedWriteFailsAtOnce) {
     EXPECT_EQ(rig_.channel.read_calls(), 0);
 }
 
+// A terminal that is still there but takes no data is not reported as unplugged.
+TEST_F(TransferTest, StuckWriteHasItsOwnMessage) {
+    rig_.channel.StallWrites();
+    EXPECT_EQ(send_block(rig_.session, kCmdLogo, Pattern(10), message_), -1);
+    EXPECT_EQ(Message(), kMsgWriteTimeOut);
+    EXPECT_EQ(rig_.channel.read_calls(), 0);
+}
+
 // ---- the next packet is built while the current one is answered ----
 
 // Packets signed and frames written, in the order they happened, each with the number of
