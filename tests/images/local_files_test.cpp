@@ -1,12 +1,8 @@
 #include "images/local_files.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <utility>
 #include <fstream>
 #include <string>
@@ -15,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/bitmap16.h"
+#include "tests/fixtures/short_of_memory.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace korvane {
@@ -405,30 +402,11 @@ TEST_F(FileSetTest, FilesTooLongForTheirSizeFieldAreRefused) {
     EXPECT_EQ(app.b_amrLoaded, 0);
 }
 
-// Runs body in a child process whose address space ends a little above what it already
-// uses, so that a large allocation fails as on a machine short of memory; true when the
-// child ended normally with body's result true (an escaping std::bad_alloc aborts it).
-bool HoldsWithLittleMemory(const std::function<bool()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::ifstream statm("/proc/self/statm");
-        uint64_t pages = 0;
-        statm >> pages;
-        const uint64_t limit = pages * static_cast<uint64_t>(::sysconf(_SC_PAGESIZE)) + (uint64_t{256} << 20);
-        const rlimit small{limit, limit};
-        ::setrlimit(RLIMIT_AS, &small);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // A file that fits its size field but not in memory is reported like an unreadable one.
 TEST_F(FileSetTest, FilesLargerThanMemoryAreReportedNotFatal) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
-#endif
+    if (!testing::kAddressSpaceLimitUsable) {
+        GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+    }
     constexpr uint64_t kGiB = uint64_t{1} << 30;
     const std::string folder = MakeFolder("huge");
     { std::ofstream create(folder + "/huge.bin"); }
@@ -450,11 +428,11 @@ TEST_F(FileSetTest, FilesLargerThanMemoryAreReportedNotFatal) {
     ASSERT_FALSE(error) << error.message();
 
     app.filePath1 = folder;
-    EXPECT_TRUE(HoldsWithLittleMemory([this] {
+    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] {
         LoadSet(1);
         return app.fileList1.empty() && errors == std::vector<int>{1} && app.b_filesLoaded1 == 0;
     }));
-    EXPECT_TRUE(HoldsWithLittleMemory([this] { return LoadLogo(app) == 0 && app.logoPixels.empty(); }));
+    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] { return LoadLogo(app) == 0 && app.logoPixels.empty(); }));
 }
 
 TEST(AmrTest, LoadsTheFileUnchangedOrReportsIt) {
