@@ -103,8 +103,8 @@ public:
     std::array<char, 260> customerId{};
     std::array<char, 128> deviceType{};
 
-    // ---- values the original kept process-wide; held here so that every test and
-    //      every application object stays independent ----
+    // ---- start-up results every session reads: the image list, the key set and the
+    //      port binding table (members, not globals, so application objects stay apart) ----
     std::string urlA;                          // image-list address
     std::string mainImageUrl, secondImageUrl;  // from the image-list response
     RsaKeyTexts rsaKeys;

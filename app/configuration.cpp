@@ -72,11 +72,13 @@ bool CheckClientPublicKey(CKorvaneAppDownloadApp& app, const IniReader& reader, 
     return true;
 }
 
-// An identity key that must not be empty and must fit its field with the terminator.
+// An identity key that must not be empty and must fit its field with the terminator. The
+// read takes one unit more than the field holds, so that a longer value is never cut down
+// to a length that fits.
 template <size_t N>
 bool ReadIdentityKey(const IniReader& reader, const char* key, const char* emptyMessage,
                      const char* tooLongMessage, std::array<char, N>& field, IMessageSink& sink) {
-    const std::string value = reader.Text(kDevPathIni, "TUSN", key);
+    const std::string value = reader.Read(kDevPathIni, "TUSN", key, u"", static_cast<uint32_t>(N) + 1);
     if (value.empty()) {
         return Refuse(sink, emptyMessage);
     }

@@ -79,7 +79,13 @@ bool RunControl::OnStart() {
         watcher_ = std::make_unique<CDevHound>(MakePortEnumerator(DefaultPortSources()));
         watcher_->SetNotifyTarget(poster_);
     }
-    watcher_->Start();
+    if (!watcher_->Start()) {
+        // Reported as a session whose thread could not start; the run does not begin.
+        sink_.ShowMessage(kThreadFailedMessage);
+        app_.b_running = 0;
+        timerArmed_ = false;
+        return false;
+    }
     signAhead_->Start(app_);
     return true;
 }
@@ -151,7 +157,7 @@ void RunControl::ConnectPort(uint32_t nPort) {
     if (app_.pfnCreateChannel == nullptr || app_.pfnCreateChannel(&session->pChannel, 0) == 0) {
         session->pChannel = nullptr;
         view_.SetResult(port, 0, nullptr, "CreateChannel failed");
-        ended_.push_back(nPort);
+        NoteEnded(nPort);
         return;
     }
     const ChannelConfig config{kPortKind, nPort, kBaudRate};
@@ -159,15 +165,15 @@ void RunControl::ConnectPort(uint32_t nPort) {
         // The channel never opened: it is released, not leaked with the record.
         ReleaseChannel(*session, false);
         view_.SetResult(port, 0, nullptr, "Open uart failed");
-        ended_.push_back(nPort);
+        NoteEnded(nPort);
         return;
     }
     try {
         session->pThread = std::thread(sessionEntry_, session);
     } catch (const std::system_error&) {
         ReleaseChannel(*session);
-        view_.SetResult(port, 0, nullptr, "CreateThread failed");
-        ended_.push_back(nPort);
+        view_.SetResult(port, 0, nullptr, kThreadFailedMessage);
+        NoteEnded(nPort);
         return;
     }
     if (fresh) {
@@ -197,7 +203,7 @@ void RunControl::EndThread(_THREAD_PARA_T& session) {
     }
     // A session that had already returned ended by itself; the front end still hears of it.
     if (session.bFinished) {
-        ended_.push_back(session.nPort);
+        NoteEnded(session.nPort);
     }
     session.bStop = true;
     session.pThread.join();
@@ -232,11 +238,19 @@ void RunControl::StopAllSessions() {
     view_.RemoveAll();
 }
 
+void RunControl::NoteEnded(uint32_t nPort) {
+    // A front end that never takes the list (the window) must not grow it for the whole run.
+    if (ended_.size() >= kEndedSessionsKept) {
+        ended_.erase(ended_.begin());
+    }
+    ended_.push_back(nPort);
+}
+
 std::vector<uint32_t> RunControl::TakeEndedSessions() {
     for (auto& [port, session] : app_.sessionMap) {
         if (session->bFinished && session->pThread.joinable()) {
             session->pThread.join();
-            ended_.push_back(port);
+            NoteEnded(port);
         }
     }
     return std::exchange(ended_, {});

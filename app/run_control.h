@@ -4,6 +4,7 @@
 // the port view. The watcher's notifications arrive through the front end's queue.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,9 @@ struct RunControlParts {
     IPortView* view = nullptr;            // null: the rows themselves (a front end may wrap them)
 };
 
+// A session's or the watcher's thread could not be started.
+inline constexpr char kThreadFailedMessage[] = "CreateThread failed";
+
 class RunControl {
 public:
     // Points the application's port view at `parts.view` (or the rows).
@@ -40,7 +44,8 @@ public:
     RunControl(const RunControl&) = delete;
     RunControl& operator=(const RunControl&) = delete;
 
-    // The Start checks in order; false (message shown, nothing changed) when one fails.
+    // The Start checks in order; false (message shown, nothing changed) when one fails or
+    // the watcher's thread cannot start (kThreadFailedMessage, the run left stopped).
     bool OnStart();
     void OnStop();
     void OnPortChange(uint32_t wParam, intptr_t lParam);
@@ -56,7 +61,8 @@ public:
 
     // Ports whose session ended since the last call: the session thread returned (it is
     // joined here; the channel stays open until the port goes) or the connection could not
-    // be made. In the order they were noticed.
+    // be made. In the order they were noticed; the latest kEndedSessionsKept only.
+    static constexpr size_t kEndedSessionsKept = 1024;
     std::vector<uint32_t> TakeEndedSessions();
 
     CDevHound* Watcher() { return watcher_.get(); }
@@ -66,6 +72,7 @@ private:
     void DisconnectPort(uint32_t nPort);
     // Asks a session thread to leave and waits for it.
     void EndThread(_THREAD_PARA_T& session);
+    void NoteEnded(uint32_t nPort);
     // Closes (when opened) and releases the session's channel.
     void ReleaseChannel(_THREAD_PARA_T& session, bool opened = true);
 

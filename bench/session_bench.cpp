@@ -84,7 +84,7 @@ struct CountingChannel : IChannel {
         return put;
     }
     static constexpr IChannelVtbl kTable = {&GetVersion, &GetLastError, &IsOpen, &SetWriteTimeout, &Open,
-                                            &Close,      &Purge,        &Read,   &Write};
+                                            &Close,      &Purge,        &Read,   &Write,  nullptr};
 
     explicit CountingChannel(IChannel* wrapped) : IChannel{&kTable}, inner(wrapped) {}
 };

@@ -36,11 +36,29 @@ public:
         ReadHex(ctx_.QP, keys.qp);
     }
     bool Checked() const {
-        return mbedtls_rsa_check_pubkey(&ctx_) == 0 && mbedtls_rsa_check_privkey(&ctx_) == 0;
+        return mbedtls_rsa_check_pubkey(&ctx_) == 0 && mbedtls_rsa_check_privkey(&ctx_) == 0 &&
+               InvertsEModuloPhi();
     }
     mbedtls_rsa_context* get() { return &ctx_; }
 
 private:
+    // (D * E) mod ((P - 1)(Q - 1)) = 1. The library's own check only asks it modulo P - 1
+    // and Q - 1, which a D smaller than the configured key sets allow also passes.
+    bool InvertsEModuloPhi() const {
+        Number p1, q1, phi, product, rest;
+        return mbedtls_mpi_sub_int(&p1.value, &ctx_.P, 1) == 0 && mbedtls_mpi_sub_int(&q1.value, &ctx_.Q, 1) == 0 &&
+               mbedtls_mpi_mul_mpi(&phi.value, &p1.value, &q1.value) == 0 &&
+               mbedtls_mpi_mul_mpi(&product.value, &ctx_.D, &ctx_.E) == 0 &&
+               mbedtls_mpi_mod_mpi(&rest.value, &product.value, &phi.value) == 0 &&
+               mbedtls_mpi_cmp_int(&rest.value, 1) == 0;
+    }
+    struct Number {
+        Number() { mbedtls_mpi_init(&value); }
+        ~Number() { mbedtls_mpi_free(&value); }
+        Number(const Number&) = delete;
+        Number& operator=(const Number&) = delete;
+        mbedtls_mpi value;
+    };
     static void ReadHex(mbedtls_mpi& value, const std::string& text) {
         if (mbedtls_mpi_read_string(&value, 16, text.c_str()) != 0) {
             mbedtls_mpi_lset(&value, 0);

@@ -21,7 +21,8 @@ inline constexpr size_t kImageBufferCapacity = 1048576;
 using OpenedBlock = std::array<uint8_t, kEnvelopeBlock>;
 
 // 1 when the envelope is valid (output, zero-filled by the caller, then holds the opened
-// block), 0 otherwise. The key set is parsed and checked afresh on every call. An
+// block), 0 otherwise. The key set is parsed and checked afresh on every call; besides the
+// usual checks, (D * E) mod ((P - 1)(Q - 1)) must be 1. An
 // envelope shorter than 256 bytes is refused without reading past it.
 int VerifyImageEnvelope(const RsaKeyTexts& keys, std::span<const uint8_t> envelope, OpenedBlock& output);
 

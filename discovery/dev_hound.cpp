@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <system_error>
 
 namespace korvane {
 
@@ -37,9 +38,9 @@ CDevHound::~CDevHound() {
 
 void CDevHound::SetNotifyTarget(PortChangePoster poster) { m_poster = std::move(poster); }
 
-void CDevHound::Start() {
+bool CDevHound::Start() {
     if (m_thread.joinable()) {
-        return;
+        return true;
     }
     // A thread that outlived the last Stop still runs its last step; two pollers must never
     // share the list.
@@ -49,12 +50,19 @@ void CDevHound::Start() {
         std::lock_guard lock(exitMutex_);
         threadExited_ = false;
     }
-    m_thread = std::thread([this] {
-        Run();
+    try {
+        m_thread = std::thread([this] {
+            Run();
+            std::lock_guard lock(exitMutex_);
+            threadExited_ = true;
+            exitCv_.notify_all();
+        });
+    } catch (const std::system_error&) {
         std::lock_guard lock(exitMutex_);
         threadExited_ = true;
-        exitCv_.notify_all();
-    });
+        return false;
+    }
+    return true;
 }
 
 void CDevHound::Stop() {

@@ -57,8 +57,9 @@ public:
     // Where changes go; set before the first Start.
     void SetNotifyTarget(PortChangePoster poster);
 
-    // Starts the polling thread unless one exists (even one that ended by itself).
-    void Start();
+    // Starts the polling thread unless one exists (even one that ended by itself); false
+    // when the system would not start a thread.
+    bool Start();
     // Stops the thread, waiting for it up to stopWait. The list and the map stay.
     void Stop();
     bool ThreadExists() const;

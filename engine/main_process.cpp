@@ -125,16 +125,16 @@ private:
     }
 
     // Writes a plain-text command as it stands, then clears the reply buffers; false when
-    // the session was stopped or the channel did not take it ("Port lost").
+    // the session was stopped or the channel did not take it ("Port lost", "Write time out").
     bool WritePlainText(std::string_view text) {
         command_.fill(0);
         std::memcpy(command_.data(), text.data(), text.size());
-        const bool written = s_.Running() && WriteBytes(s_, command_.data(), text.size());
+        const WriteOutcome outcome = s_.Running() ? WriteBytes(s_, command_.data(), text.size()) : WriteOutcome::kStopped;
         ClearReplyBuffers();
-        if (!written && s_.Running()) {
-            SetMessage(message_, kMsgPortLost);
+        if (outcome != WriteOutcome::kWritten && s_.Running()) {
+            SetMessage(message_, WriteFailureText(outcome));
         }
-        return written;
+        return outcome == WriteOutcome::kWritten;
     }
 
     // ---- phase 1: identification, and the application's way into its loader ----

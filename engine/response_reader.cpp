@@ -197,12 +197,41 @@ int read_tusn_reply(Session& s, MessageBuffer message, std::span<char> tusn) {
 
 int wait_okay(Session& s, MessageBuffer message) { return WaitTextReply(s, message, kOkayPrefix, {}); }
 
-bool WriteBytes(Session& s, const uint8_t* data, size_t length) {
+namespace {
+
+int32_t SessionKeepsGoing(void* session) { return static_cast<Session*>(session)->Running() ? 1 : 0; }
+
+}  // namespace
+
+WriteOutcome WriteBytes(Session& s, const uint8_t* data, size_t length) {
     if (s.channel == nullptr) {
-        return false;
+        return WriteOutcome::kPortLost;
     }
-    const int32_t written = s.channel->vtbl->Write(s.channel, data, static_cast<uint32_t>(length), 0);
-    return written >= 0 && static_cast<size_t>(written) == length;
+    const IChannelVtbl& table = *s.channel->vtbl;
+    const auto count = static_cast<uint32_t>(length);
+    const int32_t written = table.WriteWhile != nullptr
+                                ? table.WriteWhile(s.channel, data, count, &SessionKeepsGoing, &s)
+                                : table.Write(s.channel, data, count, 0);
+    if (written >= 0 && static_cast<size_t>(written) == length) {
+        return WriteOutcome::kWritten;
+    }
+    if (written == CHANNEL_WRITE_TIMED_OUT) {
+        return WriteOutcome::kTimedOut;
+    }
+    return written == CHANNEL_WRITE_STOPPED ? WriteOutcome::kStopped : WriteOutcome::kPortLost;
+}
+
+const char* WriteFailureText(WriteOutcome outcome) {
+    switch (outcome) {
+    case WriteOutcome::kTimedOut:
+        return kMsgWriteTimeOut;
+    case WriteOutcome::kStopped:
+    case WriteOutcome::kWritten:
+        return "";
+    case WriteOutcome::kPortLost:
+        break;
+    }
+    return kMsgPortLost;
 }
 
 }  // namespace korvane

@@ -22,6 +22,7 @@ inline constexpr size_t kReaderBufferSize = 4096;
 inline constexpr char kMsgTimeOut[] = "Time out";
 inline constexpr char kMsgPortLost[] = "Port lost";
 inline constexpr char kMsgFrameTooLong[] = "Frame too long";
+inline constexpr char kMsgWriteTimeOut[] = "Write time out";
 
 // A caller's buffer for text: written zero-terminated, never beyond its size.
 using MessageBuffer = std::span<char>;
@@ -46,8 +47,17 @@ int read_tusn_reply(Session& s, MessageBuffer message, std::span<char> tusn);
 // 0 when a reply beginning "OKAY" arrived.
 int wait_okay(Session& s, MessageBuffer message);
 
-// Writes a frame or a plain-text command through the channel's Write; false when the
-// channel did not take all of it.
-bool WriteBytes(Session& s, const uint8_t* data, size_t length);
+enum class WriteOutcome {
+    kWritten,
+    kPortLost,  // the device failed or is gone
+    kTimedOut,  // the port is there but the terminal took no data within the write limit
+    kStopped,   // the run was stopped or the session told to stop while the write waited
+};
+// Writes a frame or a plain-text command through the channel. With the channel's
+// WriteWhile, a write waiting on a terminal that takes no data ends within about 50 ms of
+// a stop; without it, through Write, a failure counts as a lost port.
+WriteOutcome WriteBytes(Session& s, const uint8_t* data, size_t length);
+// The message for a failed write: "Port lost", "Write time out", or "" after a stop.
+const char* WriteFailureText(WriteOutcome outcome);
 
 }  // namespace korvane

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -44,8 +44,9 @@ int WriteFrame(Session& s, const PreparedFrame& frame, MessageBuffer message) {
         SetMessage(message, text);
         return -1;
     }
-    if (!WriteBytes(s, frame.bytes.data(), static_cast<size_t>(frame.length))) {
-        SetMessage(message, kMsgPortLost);
+    if (const WriteOutcome outcome = WriteBytes(s, frame.bytes.data(), static_cast<size_t>(frame.length));
+        outcome != WriteOutcome::kWritten) {
+        SetMessage(message, WriteFailureText(outcome));
         return -1;
     }
     return 0;
@@ -141,8 +142,8 @@ int SendBlockPackets(Session& s, uint32_t cmd, std::span<const uint8_t> data, ui
     return SendPacketSequence(s, cmd, chunks + 2, payload_of, await_answer_to, message);
 }
 
-// The handle in the answer to a file-open packet: the decimal number after the first ":"
-// (the whole text when there is none), read as atoi does; 0 when there is no number.
+}  // namespace
+
 int ParseHandle(std::string_view text) {
     if (const size_t colon = text.find(':'); colon != std::string_view::npos) {
         text.remove_prefix(colon + 1);
@@ -155,15 +156,19 @@ int ParseHandle(std::string_view text) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    long long value = 0;
-    if (std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc::result_out_of_range) {
-        value = std::numeric_limits<long long>::max();
+    // One sign at most, then digits only; the magnitude stops growing just past the int
+    // range, so no text can overflow it.
+    constexpr int64_t kPastIntRange = static_cast<int64_t>(std::numeric_limits<int>::max()) + 2;
+    int64_t magnitude = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        magnitude = std::min(magnitude * 10 + (c - '0'), kPastIntRange);
     }
-    value = negative ? -value : value;
-    return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    const int64_t value = negative ? -magnitude : magnitude;
+    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
-
-}  // namespace
 
 size_t BlockPacketCount(size_t data_size) { return ChunkCount(data_size, kImageChunk) + 2; }
 

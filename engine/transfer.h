@@ -55,6 +55,11 @@ int send_block(Session& s, uint32_t cmd, std::span<const uint8_t> data, MessageB
 // within 30000 ms and, unless its text is empty, a final one within 30000 ms ("Equal size")
 // or 60000 ms.
 int send_record(Session& s, uint32_t cmd, const Record& record, MessageBuffer message);
+// The handle in the answer to a file-open packet: the decimal number after the first ":"
+// (the whole text when there is none), read as atoi reads it (blanks, one sign, digits),
+// held to the int range; 0 when there is no number.
+int ParseHandle(std::string_view text);
+
 // Command 37: open with the target path and size, data chunks of 1024 bytes under the
 // handle the terminal gave, finish. A target path of 256 bytes or more is refused.
 int send_file(Session& s, std::span<const uint8_t> file, std::string_view target_path, MessageBuffer message);

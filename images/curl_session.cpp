@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/trace.h"
+
 namespace korvane {
 
 namespace {
@@ -27,7 +29,7 @@ bool IsHttpUrl(std::string_view url) {
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
 }
 
-CURL* NewTransfer() {
+CURL* NewTransfer(std::string_view url) {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     CURL* transfer = curl_easy_init();
@@ -35,11 +37,21 @@ CURL* NewTransfer() {
         return nullptr;
     }
     curl_easy_setopt(transfer, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(transfer, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(transfer, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithNoCase(url, "https://") ? "https" : "http,https");
     curl_easy_setopt(transfer, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(transfer, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(transfer, CURLOPT_NOSIGNAL, 1L);
     return transfer;
+}
+
+void TraceTransferFailure(const char* what, CURL* transfer, CURLcode code, const TransferErrorText& error) {
+    if (!TraceEnabled()) {
+        return;
+    }
+    long status = 0;
+    curl_easy_getinfo(transfer, CURLINFO_RESPONSE_CODE, &status);
+    const char* text = error.text[0] != '\0' ? error.text : curl_easy_strerror(code);
+    TraceFormat("%s failed: curl %d (%s), HTTP status %ld", what, static_cast<int>(code), text, status);
 }
 
 void TrustServers(CURL* transfer, bool checkHostName) {

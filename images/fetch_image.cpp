@@ -4,6 +4,7 @@
 
 #include "images/curl_session.h"
 #include "images/server_images.h"
+#include "platform/trace.h"
 
 namespace korvane {
 
@@ -25,11 +26,14 @@ struct Download {
     curl_off_t expected = -1;
     std::vector<uint8_t> data;
 
-    bool AnswerAcceptable() {
+    long Status() const {
         long status = 0;
         curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+        return status;
+    }
+    bool AnswerAcceptable() {
         curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
-        return status == 200 && expected > 0 && expected <= capacity;
+        return Status() == 200 && expected > 0 && expected <= capacity;
     }
 };
 
@@ -51,7 +55,7 @@ size_t CollectImage(char* bytes, size_t size, size_t count, void* context) {
 
 class EasyHandle {
 public:
-    EasyHandle() : handle_(NewTransfer()) {}
+    explicit EasyHandle(const std::string& url) : handle_(NewTransfer(url)) {}
     ~EasyHandle() {
         if (handle_ != nullptr) {
             curl_easy_cleanup(handle_);
@@ -76,7 +80,7 @@ int FetchImage(const std::string& url, uint8_t* dest, int32_t& length) {
     if (dest == nullptr || length <= 0 || !IsHttpUrl(url)) {
         return 0;
     }
-    EasyHandle transfer;
+    EasyHandle transfer(url);
     CURL* handle = transfer.get();
     if (handle == nullptr) {
         return 0;
@@ -97,12 +101,19 @@ int FetchImage(const std::string& url, uint8_t* dest, int32_t& length) {
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadPiece);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectImage);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &download);
+    // The download requires a Content-Length, which answers over HTTP/2 often leave out.
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    TransferErrorText error;
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error.text);
     TrustServers(handle, true);
-    if (curl_easy_perform(handle) != CURLE_OK) {
+    if (const CURLcode code = curl_easy_perform(handle); code != CURLE_OK) {
+        TraceTransferFailure("Image download", handle, code, error);
         return 0;
     }
     // An empty body never reaches CollectImage: judge the answer here as well.
     if (!download.AnswerAcceptable() || download.data.size() != static_cast<size_t>(download.expected)) {
+        KTRACE("Image download refused: HTTP status %ld, Content-Length %lld, %zu bytes received", download.Status(),
+               static_cast<long long>(download.expected), download.data.size());
         return 0;
     }
     std::memcpy(dest, download.data.data(), download.data.size());

@@ -14,9 +14,20 @@ constexpr char kUserAgent[] = "KorvaneAppDownload";
 // when no Content-Type is present yet, so the request carries these two.
 constexpr const char* kRequestHeaders[] = {"Accept:application/json;", "Content-Type:application/json;charset=utf-8;"};
 
-size_t CollectBody(char* data, size_t size, size_t count, void* pieces) {
-    static_cast<ResponsePieces*>(pieces)->Append(data, size * count);
-    return size * count;
+struct Body {
+    ResponsePieces pieces;
+    size_t received = 0;
+};
+
+size_t CollectBody(char* data, size_t size, size_t count, void* context) {
+    auto& body = *static_cast<Body*>(context);
+    const size_t n = size * count;
+    if (n > kMaxResponseBytes - body.received) {
+        return CURL_WRITEFUNC_ERROR;
+    }
+    body.received += n;
+    body.pieces.Append(data, n);
+    return n;
 }
 
 int ResultOf(CURLcode code) {
@@ -40,7 +51,8 @@ int ResultOf(CURLcode code) {
 struct CHttpClient::Transfer {
     CURL* handle = nullptr;
     curl_slist* headers = nullptr;
-    ResponsePieces body;
+    Body body;
+    TransferErrorText error;
 
     Transfer() = default;
     Transfer(const Transfer&) = delete;
@@ -69,7 +81,7 @@ int CHttpClient::Request(const std::string& url, std::string body, std::string& 
         return 1;
     }
     pFile = std::make_unique<Transfer>();
-    CURL* handle = NewTransfer();
+    CURL* handle = NewTransfer(url);
     if (handle == nullptr) {
         Clear();
         return 1;
@@ -86,6 +98,7 @@ int CHttpClient::Request(const std::string& url, std::string body, std::string& 
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, static_cast<long>(ResponsePieces::kPieceSize));
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &pFile->body);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, pFile->error.text);
     TrustServers(handle, false);
     if (!body.empty()) {
         // Still a GET; the body rides along as optional data.
@@ -96,7 +109,9 @@ int CHttpClient::Request(const std::string& url, std::string body, std::string& 
     const CURLcode code = curl_easy_perform(handle);
     const int result = ResultOf(code);
     if (code == CURLE_OK) {
-        response = pFile->body.Finish();
+        response = pFile->body.pieces.Finish();
+    } else {
+        TraceTransferFailure("Request", handle, code, pFile->error);
     }
     Clear();
     return result;

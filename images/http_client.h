@@ -1,11 +1,17 @@
-// One HTTP or HTTPS GET whose body comes back as text (UTF-8, as received).
+// One HTTP or HTTPS GET whose body comes back as text (UTF-8, as received), at most
+// kMaxResponseBytes long.
 // Thread safety: one client is used by one thread at a time; separate clients may run at once.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 namespace korvane {
+
+// A longer answer is refused (result 1): the client fetches short texts such as the
+// image list, and a server must not fill memory with one.
+inline constexpr size_t kMaxResponseBytes = 64 * 1024;
 
 // Limits of one request, in milliseconds. Expiry of either is reported as result 2.
 struct HttpTimeouts {

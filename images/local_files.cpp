@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <optional>
@@ -46,10 +45,23 @@ std::optional<uint64_t> FileLength(const std::string& path) {
     return size;
 }
 
-bool ReadAt(std::ifstream& file, uint64_t offset, std::span<uint8_t> out) {
-    file.seekg(static_cast<std::streamoff>(offset));
-    file.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    return file && file.gcount() == static_cast<std::streamsize>(out.size());
+// The whole of a plain file no longer than the loaders take; nothing when it cannot be
+// read or memory cannot hold it.
+std::optional<std::vector<uint8_t>> ReadPlainFile(const std::string& path) {
+    const std::optional<uint64_t> length = FileLength(path);
+    if (!length || *length > kMaxLoadedFileBytes) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(*length));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    if (!ReadFileBytes(path, static_cast<uint32_t>(*length), bytes.data())) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -113,22 +125,6 @@ std::optional<LogoLayout> ParseLogoHeaders(std::span<const uint8_t, kBitmapHeade
     return layout;
 }
 
-// Reads the rows at their padded stride and stores them top row first, unpadded.
-bool ReadLogoRows(std::ifstream& file, const LogoLayout& layout, std::vector<uint8_t>& pixels) {
-    const size_t rows = static_cast<size_t>(layout.height);
-    const size_t rowBytes = static_cast<size_t>(layout.rowBytes);
-    pixels.assign(rows * rowBytes, 0);
-    std::vector<uint8_t> stored(static_cast<size_t>(layout.stride * (rows - 1) + layout.rowBytes));
-    if (!ReadAt(file, layout.pixelOffset, stored)) {
-        return false;
-    }
-    for (size_t fileRow = 0; fileRow < rows; ++fileRow) {
-        const uint8_t* from = stored.data() + fileRow * static_cast<size_t>(layout.stride);
-        std::copy(from, from + rowBytes, pixels.begin() + static_cast<ptrdiff_t>((rows - 1 - fileRow) * rowBytes));
-    }
-    return true;
-}
-
 void ClearLogo(CKorvaneAppDownloadApp& app) {
     app.logoPixels.clear();
     app.logoWidth = 0;
@@ -142,15 +138,12 @@ std::optional<_tagDownloadImageData> LoadFileRecord(const std::string& path) {
     if (!CopyToField(fs::path(path).filename().string(), record.szName)) {
         return std::nullopt;
     }
-    const std::optional<uint64_t> length = FileLength(path);
-    if (!length || *length > kMaxLoadedFileBytes) {
+    std::optional<std::vector<uint8_t>> bytes = ReadPlainFile(path);
+    if (!bytes) {
         return std::nullopt;
     }
-    record.nSize = static_cast<uint32_t>(*length);
-    record.pData.resize(record.nSize);
-    if (!ReadFileBytes(path, record.nSize, record.pData.data())) {
-        return std::nullopt;
-    }
+    record.nSize = static_cast<uint32_t>(bytes->size());
+    record.pData = std::move(*bytes);
     return record;
 }
 
@@ -209,24 +202,43 @@ int ReadFileBytes(const std::string& path, uint32_t count, uint8_t* buffer) {
     return std::fread(buffer, 1, count, file.get()) == count ? 1 : 0;
 }
 
+std::optional<LogoImage> DecodeLogo(std::span<const uint8_t> file) {
+    if (file.size() < kBitmapHeadersSize) {
+        return std::nullopt;
+    }
+    const std::optional<LogoLayout> layout = ParseLogoHeaders(file.first<kBitmapHeadersSize>(), file.size());
+    if (!layout) {
+        return std::nullopt;
+    }
+    const size_t rows = static_cast<size_t>(layout->height);
+    const size_t rowBytes = static_cast<size_t>(layout->rowBytes);
+    LogoImage image{layout->width, layout->height, {}};
+    try {
+        image.pixels.resize(rows * rowBytes);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    // Rows are stored bottom-up at their padded stride; they go out top row first, unpadded.
+    for (size_t fileRow = 0; fileRow < rows; ++fileRow) {
+        const uint8_t* from = file.data() + layout->pixelOffset + fileRow * layout->stride;
+        std::copy(from, from + rowBytes, image.pixels.begin() + static_cast<ptrdiff_t>((rows - 1 - fileRow) * rowBytes));
+    }
+    return image;
+}
+
 int LoadLogo(CKorvaneAppDownloadApp& app) {
     ClearLogo(app);
-    const std::optional<uint64_t> fileSize = FileLength(app.logoPath);
-    if (!fileSize) {
+    const std::optional<std::vector<uint8_t>> file = ReadPlainFile(app.logoPath);
+    if (!file) {
         return 0;
     }
-    std::ifstream file(app.logoPath, std::ios::binary);
-    std::array<uint8_t, kBitmapHeadersSize> headers{};
-    if (!ReadAt(file, 0, headers)) {
+    std::optional<LogoImage> image = DecodeLogo(*file);
+    if (!image) {
         return 0;
     }
-    const std::optional<LogoLayout> layout = ParseLogoHeaders(headers, *fileSize);
-    if (!layout || !ReadLogoRows(file, *layout, app.logoPixels)) {
-        ClearLogo(app);
-        return 0;
-    }
-    app.logoWidth = layout->width;
-    app.logoHeight = layout->height;
+    app.logoWidth = image->width;
+    app.logoHeight = image->height;
+    app.logoPixels = std::move(image->pixels);
     app.logoDataSize = static_cast<int>(app.logoPixels.size());
     return 1;
 }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,16 +37,28 @@ uint32_t GetFileLength(const std::string& path);
 // 1 when the file opened and exactly count bytes were read into buffer, else 0.
 int ReadFileBytes(const std::string& path, uint32_t count, uint8_t* buffer);
 
+// A logo decoded from a 16-bit uncompressed bitmap: the rows top first, width * 2 bytes each.
+struct LogoImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+// Decodes a whole bitmap file held in memory; nothing when it is not a 16-bit uncompressed
+// bitmap with a positive size whose rows all lie inside the file, or when memory cannot
+// hold its pixels.
+std::optional<LogoImage> DecodeLogo(std::span<const uint8_t> file);
+
 // Loads logoPath, a 16-bit uncompressed bitmap stored bottom-up, into logoPixels (top row
 // first, width * 2 bytes per row) and sets logoWidth, logoHeight and logoDataSize. 1 on
-// success; 0 for a file that cannot be read or is not such a bitmap, leaving no pixels
-// and width, height and size 0.
+// success; 0 for a file that cannot be read, is not such a bitmap or does not fit in
+// memory, leaving no pixels and width, height and size 0.
 int LoadLogo(CKorvaneAppDownloadApp& app);
 // logoHeader from the logo members and logoBlock = header + pixels; sets logoBlockSize.
 void BuildLogoBlock(CKorvaneAppDownloadApp& app);
 
 // Loads set n (1 to 3) afresh from its local path: the list, the name array and the
-// loaded flag are rebuilt. A file that cannot be loaded, is too long or whose name does
+// loaded flag are rebuilt. A file that cannot be loaded (unreadable, or more than memory
+// holds), is too long or whose name does
 // not fit the record's 127 bytes is left out, clears the flag and is reported through
 // onError (when given); a loaded file sets the flag.
 void LoadFileSet(CKorvaneAppDownloadApp& app, int set, const std::function<void(int set)>& onError);

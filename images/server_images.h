@@ -25,8 +25,9 @@ inline constexpr char kMainImageName[] = "MainApp.img";
 inline constexpr char kSecondImageName[] = "SecondApp.img";
 
 // Splits an image-list response at commas: the first non-empty field is the main image
-// URL, the next non-empty field the second; runs of commas count as one, fields are not
-// trimmed, later fields are ignored, a missing field gives an empty URL.
+// URL, the next non-empty field the second; runs of commas count as one, blanks and line
+// breaks around each field are trimmed after the split, later fields are ignored, a missing
+// field gives an empty URL.
 void ParseImageList(const std::string& response, std::string& mainUrl, std::string& secondUrl);
 // 1 when the whole file was fetched and fits in capacity bytes (length in: capacity,
 // out: bytes written); 0 otherwise, with dest and length unchanged. The answer must be

@@ -57,6 +57,22 @@ public:
     mbedtls_mpi n, p, q, d, e, dp, dq, qp;
 };
 
+// The generator makes the smallest D (the inverse of E modulo lcm(P - 1, Q - 1)); the
+// program requires the inverse modulo (P - 1)(Q - 1). Both agree modulo P - 1 and Q - 1,
+// so DP, DQ and QP stay as they are.
+bool InvertModuloPhi(RsaContext& rsa) {
+    mbedtls_mpi p1, q1, phi;
+    for (mbedtls_mpi* value : {&p1, &q1, &phi}) {
+        mbedtls_mpi_init(value);
+    }
+    const bool done = mbedtls_mpi_sub_int(&p1, &rsa.p, 1) == 0 && mbedtls_mpi_sub_int(&q1, &rsa.q, 1) == 0 &&
+                      mbedtls_mpi_mul_mpi(&phi, &p1, &q1) == 0 && mbedtls_mpi_inv_mod(&rsa.d, &rsa.e, &phi) == 0;
+    for (mbedtls_mpi* value : {&p1, &q1, &phi}) {
+        mbedtls_mpi_free(value);
+    }
+    return done;
+}
+
 }  // namespace
 
 bool GenerateRsaKeySet(RsaKeyTexts& keys) {
@@ -67,7 +83,7 @@ bool GenerateRsaKeySet(RsaKeyTexts& keys) {
     RsaContext rsa;
     if (mbedtls_rsa_gen_key(&rsa.ctx, &RandomSource::Generate, random.Context(), kModulusBits, kPublicExponent) != 0 ||
         mbedtls_rsa_export(&rsa.ctx, &rsa.n, &rsa.p, &rsa.q, &rsa.d, &rsa.e) != 0 ||
-        mbedtls_rsa_export_crt(&rsa.ctx, &rsa.dp, &rsa.dq, &rsa.qp) != 0) {
+        mbedtls_rsa_export_crt(&rsa.ctx, &rsa.dp, &rsa.dq, &rsa.qp) != 0 || !InvertModuloPhi(rsa)) {
         return false;
     }
     keys = RsaKeyTexts{Hex(rsa.n, kModulusDigits), Hex(rsa.e), Hex(rsa.d, kModulusDigits),

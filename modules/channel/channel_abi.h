@@ -1,9 +1,12 @@
 /* The channel module's C interface (Ruduvar9).
  *
  * One channel object serves one serial port. The program calls four entries of
- * the object's operation table: Open (5th), Close (6th), Read (8th) and Write (9th).
+ * the object's operation table: Open (5th), Close (6th), Read (8th) and Write (9th),
+ * and the module's own tenth, WriteWhile, in place of Write when the table has it (a
+ * table of nine entries leaves it null).
  * Thread safety: one channel object is used by one thread at a time; different
- * objects may be used from different threads at once. */
+ * objects may be used from different threads at once. keep_going is called on the
+ * writing thread. */
 #ifndef KORVANE_CHANNEL_ABI_H
 #define KORVANE_CHANNEL_ABI_H
 
@@ -32,6 +35,8 @@ typedef struct IChannelVtbl {
     /* 7 */ int32_t (*Purge)(IChannel* self);                 /* drops unread input */
     /* 8 */ int32_t (*Read)(IChannel* self, void* buffer, uint32_t capacity, uint32_t wait_ms, uint32_t reserved);
     /* 9 */ int32_t (*Write)(IChannel* self, const void* data, uint32_t length, uint32_t reserved);
+    /* 10 */ int32_t (*WriteWhile)(IChannel* self, const void* data, uint32_t length,
+                                   int32_t (*keep_going)(void* context), void* context);
 } IChannelVtbl;
 
 struct IChannel {
@@ -40,7 +45,14 @@ struct IChannel {
 
 /* Read: bytes placed in the buffer, 0 when nothing arrived within wait_ms, -1 on error
  * (device gone or not open). Write: the bytes written (the whole buffer), or -1 when
- * the device failed or did not take the data within the write time-out. */
+ * the device failed or did not take the data within the write time-out.
+ * WriteWhile: as Write, but while the device takes no data it asks keep_going(context)
+ * at least every CHANNEL_STOP_CHECK_MS and gives up when it returns 0; a null keep_going
+ * never gives up. It tells the failures apart by their results below. */
+#define CHANNEL_STOP_CHECK_MS 50
+#define CHANNEL_WRITE_FAILED (-1)    /* the device failed or is gone */
+#define CHANNEL_WRITE_TIMED_OUT (-2) /* the device is there but took no data within the time-out */
+#define CHANNEL_WRITE_STOPPED (-3)   /* keep_going returned 0 */
 
 typedef int32_t (*CreateChannelFn)(IChannel** slot, uint32_t reserved); /* non-zero on success */
 typedef void (*ReleaseChannelFn)(IChannel* channel);

@@ -78,8 +78,29 @@ int32_t Write(IChannel* self, const void* data, uint32_t length, uint32_t /*rese
     return channel.line.Write(data, length, channel.write_timeout_ms);
 }
 
+int32_t WriteWhile(IChannel* self, const void* data, uint32_t length, int32_t (*keep_going)(void* context),
+                   void* context) {
+    ChannelObject& channel = Self(self);
+    KeepGoing ask;
+    if (keep_going != nullptr) {
+        ask = [keep_going, context] { return keep_going(context) != 0; };
+    }
+    const int32_t written = channel.line.Write(data, length, channel.write_timeout_ms, ask);
+    if (written >= 0) {
+        return written;
+    }
+    switch (channel.line.LastError()) {
+    case ETIMEDOUT:
+        return CHANNEL_WRITE_TIMED_OUT;
+    case ECANCELED:
+        return CHANNEL_WRITE_STOPPED;
+    default:
+        return CHANNEL_WRITE_FAILED;
+    }
+}
+
 constexpr IChannelVtbl kOperations = {
-    GetVersion, GetLastError, IsOpen, SetWriteTimeout, Open, Close, Purge, Read, Write,
+    GetVersion, GetLastError, IsOpen, SetWriteTimeout, Open, Close, Purge, Read, Write, WriteWhile,
 };
 
 }  // namespace
@@ -104,4 +125,5 @@ CHANNEL_EXPORT void ReleaseChannel(IChannel* channel) {
 }
 
 static_assert(std::is_same_v<decltype(&CreateChannel), CreateChannelFn>);
+static_assert(korvane::kStopCheckMs == CHANNEL_STOP_CHECK_MS);
 static_assert(std::is_same_v<decltype(&ReleaseChannel), ReleaseChannelFn>);

@@ -4,9 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace korvane {
+
+// Asked between the waits of a write; false ends the write.
+using KeepGoing = std::function<bool()>;
+inline constexpr int kStopCheckMs = 50;
 
 class SerialLine {
 public:
@@ -24,8 +29,10 @@ public:
     // Bytes read (at most capacity), 0 when nothing arrived within wait_ms, -1 when the device
     // failed or is gone.
     int32_t Read(void* buffer, uint32_t capacity, uint32_t wait_ms);
-    // The whole length, or -1 when the device failed or did not take every byte within timeout_ms.
-    int32_t Write(const void* data, uint32_t length, uint32_t timeout_ms);
+    // The whole length, or -1 when the device failed or did not take every byte within
+    // timeout_ms (LastError ETIMEDOUT) or keep_going said no (LastError ECANCELED). While the
+    // device takes no data, keep_going (when given) is asked at least every kStopCheckMs.
+    int32_t Write(const void* data, uint32_t length, uint32_t timeout_ms, const KeepGoing& keep_going = {});
     // Drops input not read yet; 0 on success, else an errno value.
     int Purge();
 

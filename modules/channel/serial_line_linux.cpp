@@ -1,5 +1,6 @@
 #include "modules/channel/serial_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -145,7 +146,7 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
     }
 }
 
-int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms) {
+int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms, const KeepGoing& keep_going) {
     if (fd_ < 0) {
         return Fail(EBADF);
     }
@@ -167,13 +168,17 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
         if (written < 0 && errno != EAGAIN) {
             return Fail(errno);
         }
-        // The device's buffer is full: wait for room, but never past the time-out.
+        // The device's buffer is full: wait for room, never past the time-out, and in
+        // short slices when the caller may want to stop.
         const int left = MsLeft(deadline);
         if (left == 0) {
             return Fail(ETIMEDOUT);
         }
-        const int ready = WaitFor(fd_, POLLOUT, left);
-        if (ready == 0) {
+        if (keep_going && !keep_going()) {
+            return Fail(ECANCELED);
+        }
+        const int ready = WaitFor(fd_, POLLOUT, keep_going ? std::min(left, kStopCheckMs) : left);
+        if (ready == 0 && MsLeft(deadline) == 0) {
             return Fail(ETIMEDOUT);
         }
         if (ready < 0 && ready != -EINTR) {

@@ -37,6 +37,8 @@ std::string_view ReasonOf(int status) {
         return "OK";
     case 400:
         return "Bad Request";
+    case 302:
+        return "Found";
     case 404:
         return "Not Found";
     default:
@@ -95,6 +97,12 @@ std::string BuildResponseHead(int status, std::string_view contentType, std::opt
         head += "Content-Length: " + std::to_string(*contentLength) + "\r\n";
     }
     head += "\r\n";
+    return head;
+}
+
+std::string BuildRedirectHead(std::string_view location) {
+    std::string head = BuildResponseHead(302, "text/plain", 0);
+    head.insert(head.size() - 2, "Location: " + std::string(location) + "\r\n");
     return head;
 }
 

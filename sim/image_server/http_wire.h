@@ -28,4 +28,7 @@ std::optional<RequestHead> ParseRequestHead(std::string_view head);
 // when given, then the blank line.
 std::string BuildResponseHead(int status, std::string_view contentType, std::optional<size_t> contentLength);
 
+// A 302 answer head sending the client to location, with an empty body.
+std::string BuildRedirectHead(std::string_view location);
+
 }  // namespace korvane::sim

@@ -223,6 +223,9 @@ void ImageServer::Answer(int socket) {
     case ServeFault::kShortBody:
         connection->Write(BuildResponseHead(200, type, route.body.size()) + route.body.substr(0, route.body.size() / 2));
         return;
+    case ServeFault::kRedirect:
+        connection->Write(BuildRedirectHead(route.body));
+        break;
     case ServeFault::kSlowAnswer:
         if (!WaitSlowAnswer()) {
             return;

@@ -29,6 +29,7 @@ enum class ServeFault {
     kDropConnection,   // the request is read, then the connection closed without a word
     kSlowAnswer,       // the answer comes after the slow-answer delay
     kShortBody,        // Content-Length of the whole body, half of it sent, then closed
+    kRedirect,         // 302 to the address held as the body
 };
 
 // The path of the image list and of the two images, as the program and the demo use them.

@@ -22,6 +22,7 @@
 #include "tests/discovery/watcher_fakes.h"
 #include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/recording_message_sink.h"
+#include "tests/fixtures/short_of_memory.h"
 
 namespace korvane {
 namespace {
@@ -91,7 +92,7 @@ private:
     static int32_t Read(IChannel*, void*, uint32_t, uint32_t, uint32_t) { return 0; }
     static int32_t Write(IChannel*, const void*, uint32_t length, uint32_t) { return static_cast<int32_t>(length); }
 
-    static constexpr IChannelVtbl kTable = {nullptr, nullptr, nullptr, nullptr, Open, Close, nullptr, Read, Write};
+    static constexpr IChannelVtbl kTable = {nullptr, nullptr, nullptr, nullptr, Open, Close, nullptr, Read, Write, nullptr};
 
     std::mutex mutex_;
     std::vector<std::unique_ptr<FakeChannel>> channels_;
@@ -353,6 +354,45 @@ TEST_F(RunControlTest, AChannelThatCannotBeMadeOrOpenedEndsTheAttempt) {
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 2 115200", "release"}));
     EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{2, 2}));
     EXPECT_TRUE(FakeSessions::Get().Started().empty());
+}
+
+// A front end that never takes the ended sessions keeps only the latest of them.
+TEST_F(RunControlTest, EndedSessionsNotTakenAreBounded) {
+    StartWith({});
+    FakeChannelModule::Get().FailCreate(true);
+    const size_t attempts = RunControl::kEndedSessionsKept + 300;
+    for (size_t i = 0; i < attempts; ++i) {
+        run_->UpdatePortSession(static_cast<uint32_t>(1 + i % 7), 1);
+    }
+    const std::vector<uint32_t> ended = run_->TakeEndedSessions();
+    ASSERT_EQ(ended.size(), RunControl::kEndedSessionsKept);
+    EXPECT_EQ(ended.front(), 1 + (attempts - RunControl::kEndedSessionsKept) % 7);
+    EXPECT_EQ(ended.back(), 1 + (attempts - 1) % 7);
+    EXPECT_TRUE(run_->TakeEndedSessions().empty());
+}
+
+TEST_F(RunControlTest, WatcherThreadThatCannotStartLeavesTheRunStopped) {
+    if (!testing::kAddressSpaceLimitUsable) {
+        GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+    }
+    // A new thread's stack does not fit in a megabyte more of address space, unless the
+    // process kept the stack of an earlier thread (a run of the whole suite in one process).
+    constexpr int kThreadStarted = 2;
+    const int outcome = testing::RunWithLittleMemory(
+        [this] {
+            if (run_->OnStart()) {
+                return kThreadStarted;
+            }
+            return sink_.messages == std::vector<std::string>{kThreadFailedMessage} && !run_->Running() &&
+                           !run_->TimerArmed() && !run_->Watcher()->ThreadExists()
+                       ? 0
+                       : 1;
+        },
+        uint64_t{1} << 20);
+    if (outcome == kThreadStarted) {
+        GTEST_SKIP() << "a kept thread stack let the watcher start; run this test in a process of its own";
+    }
+    EXPECT_EQ(outcome, 0);
 }
 
 TEST_F(RunControlTest, AFailedOpenOnAKnownPortClearsItsRecordsChannel) {

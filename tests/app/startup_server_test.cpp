@@ -149,7 +149,12 @@ TEST_F(ServerStartupTest, IdentityKeysMustBePresentAndFitTheirFields) {
         {"device type of 129 bytes in 43 characters", wide, "C",
          {"DEVICE_TYPE, configuration error, the value is longer than 127 bytes"}},
         {"customer id of 259 bytes fits", "T", std::string(259, 'C'), {}},
-        {"customer id cut by the read buffer still fits", "T", std::string(400, 'C'), {}},
+        {"customer id of 260 bytes", "T", std::string(260, 'C'),
+         {"CUSOMTER_ID, configuration error, the value is longer than 259 bytes"}},
+        {"customer id of 400 bytes", "T", std::string(400, 'C'),
+         {"CUSOMTER_ID, configuration error, the value is longer than 259 bytes"}},
+        {"device type of 300 bytes", std::string(300, 'T'), "C",
+         {"DEVICE_TYPE, configuration error, the value is longer than 127 bytes"}},
         {"customer id of 264 bytes in 88 characters", "T", wide + wide + wide.substr(0, 6),
          {"CUSOMTER_ID, configuration error, the value is longer than 259 bytes"}},
     };

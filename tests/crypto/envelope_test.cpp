@@ -156,6 +156,21 @@ TEST(EnvelopeTest, BadKeySetsFailEveryVerification) {
     }
 }
 
+// Every D that inverts E modulo P - 1 and Q - 1 opens the block, but only one that also
+// inverts it modulo (P - 1)(Q - 1) is a key set the program accepts.
+TEST(EnvelopeTest, PrivateExponentMustInvertEModuloPhi) {
+    using testing::PrivateExponent;
+    const testing::TestImage sealed = MakeTestImage(TestRsaKeys(), 100, 13);
+    const RsaKeyTexts phi = testing::WithPrivateExponent(TestRsaKeys(), PrivateExponent::kModuloPhi);
+    const RsaKeyTexts lcm = testing::WithPrivateExponent(TestRsaKeys(), PrivateExponent::kModuloLcm);
+    const RsaKeyTexts plusLcm = testing::WithPrivateExponent(TestRsaKeys(), PrivateExponent::kPlusLcm);
+    ASSERT_FALSE(testing::InvertsEModuloPhi(plusLcm));
+    EXPECT_EQ(Verify(phi, sealed.envelope), 1);
+    EXPECT_EQ(Verify(plusLcm, sealed.envelope), 0);
+    // The smallest D passes only where it happens to equal the inverse modulo (P - 1)(Q - 1).
+    EXPECT_EQ(Verify(lcm, sealed.envelope), testing::InvertsEModuloPhi(lcm) ? 1 : 0);
+}
+
 TEST(EnvelopeTest, ShortEnvelopeIsRefusedWithoutReadingPastIt) {
     const testing::TestImage sealed = MakeTestImage(TestRsaKeys(), 0, 12);
     // A heap block of exactly 255 bytes: a read past it is caught by the address sanitizer.

@@ -231,6 +231,13 @@ TEST_F(MainProcessTest, ChannelThatRefusesWritesReportsThePortLost) {
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Port lost", "SetResult 7 0 600 Port lost"}));
 }
 
+TEST_F(MainProcessTest, TerminalThatTakesNoDataReportsAWriteTimeOut) {
+    rig.channel.StallWrites();
+    Run();
+    EXPECT_TRUE(terminal.written().empty());
+    EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Write time out", "SetResult 7 0 600 Write time out"}));
+}
+
 struct TusnCase {
     const char* name;
     std::optional<std::string> reply;

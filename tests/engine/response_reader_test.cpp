@@ -354,14 +354,41 @@ TEST_F(TextReplyTest, TimeOutStopAndLostPort) {
     EXPECT_EQ(lost.channel.read_calls(), 1);
 }
 
-TEST(WriteBytesTest, WritesWholeBuffersAndReportsARefusal) {
+TEST(WriteBytesTest, WritesWholeBuffersAndTellsAFailedWriteFromAStuckTerminal) {
     testing::SessionRig rig;
     const Bytes command = ToBytes("GOTO FASTBOOT");
-    EXPECT_TRUE(WriteBytes(rig.session, command.data(), command.size()));
+    EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kWritten);
     ASSERT_EQ(rig.channel.writes().size(), 1U);
     EXPECT_EQ(rig.channel.writes()[0], command);
+
     rig.channel.FailWrites(true);
-    EXPECT_FALSE(WriteBytes(rig.session, command.data(), command.size()));
+    EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kPortLost);
+    rig.channel.FailWrites(false);
+    rig.channel.StallWrites();
+    const uint32_t before = rig.clock.Now();
+    EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kTimedOut);
+    EXPECT_EQ(rig.clock.Now() - before, 2000U);
+
+    EXPECT_STREQ(WriteFailureText(WriteOutcome::kPortLost), "Port lost");
+    EXPECT_STREQ(WriteFailureText(WriteOutcome::kTimedOut), "Write time out");
+    EXPECT_STREQ(WriteFailureText(WriteOutcome::kStopped), "");
+}
+
+// A write held by a terminal that takes no data ends soon after the session is told to
+// stop or the run is stopped, not at the end of the write limit.
+TEST(WriteBytesTest, StuckWriteEndsSoonAfterAStop) {
+    for (const bool whole_run : {false, true}) {
+        testing::SessionRig rig;
+        const uint32_t start = rig.clock.Now();
+        rig.channel.StallWrites([&rig, start, whole_run] {
+            if (rig.clock.Now() - start >= 300) {
+                whole_run ? rig.app.b_running.store(0) : rig.stop.store(true);
+            }
+        });
+        const Bytes command = ToBytes("GOTO FASTBOOT");
+        EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kStopped);
+        EXPECT_LE(rig.clock.Now() - start, 300U + CHANNEL_STOP_CHECK_MS);
+    }
 }
 
 }  // namespace

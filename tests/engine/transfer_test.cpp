@@ -211,6 +211,14 @@ TEST_F(TransferTest, RefusedWriteFailsAtOnce) {
     EXPECT_EQ(rig_.channel.read_calls(), 0);
 }
 
+// A terminal that is still there but takes no data is not reported as unplugged.
+TEST_F(TransferTest, StuckWriteHasItsOwnMessage) {
+    rig_.channel.StallWrites();
+    EXPECT_EQ(send_block(rig_.session, kCmdLogo, Pattern(10), message_), -1);
+    EXPECT_EQ(Message(), kMsgWriteTimeOut);
+    EXPECT_EQ(rig_.channel.read_calls(), 0);
+}
+
 // ---- the next packet is built while the current one is answered ----
 
 // Packets signed and frames written, in the order they happened, each with the number of
@@ -526,6 +534,13 @@ TEST_F(TransferTest, HandleIsTheNumberAfterTheFirstColon) {
         {OkFrame("a:b:5"), "handle:0"},
         {OkFrame("handle:-3"), "handle:-3"},
         {OkFrame("handle:99999999999"), "handle:2147483647"},
+        {OkFrame("handle:-99999999999"), "handle:-2147483648"},
+        {OkFrame("handle:\t+7x"), "handle:7"},
+        {OkFrame("handle:--5"), "handle:0"},
+        {OkFrame("handle:+-5"), "handle:0"},
+        {OkFrame("handle:--9223372036854775808"), "handle:0"},
+        {OkFrame("handle:-9223372036854775808"), "handle:-2147483648"},
+        {OkFrame("handle:- 5"), "handle:0"},
         {OkFrame(), "handle:0"},
     };
     for (const auto& c : cases) {

@@ -120,5 +120,29 @@ TEST_F(FetchImageHttpsTest, CertificateMustBeTrustedAndNameTheServer) {
     }
 }
 
+// An https address may be sent on to another https address, never to plain http.
+TEST_F(FetchImageHttpsTest, RedirectKeepsTheEncryption) {
+    const sim::PemIdentity identity = authority_.Issue({"IP:127.0.0.1"});
+    ImageServerRig plain;
+    ImageServerRig secure(&identity);
+    plain.server.Serve("/img", Pattern(300));
+    secure.server.Serve("/img", Pattern(300));
+    secure.server.Serve("/to-plain", plain.Url("/img"), ServeFault::kRedirect);
+    secure.server.Serve("/to-secure", secure.Url("/img"), ServeFault::kRedirect);
+    plain.server.Serve("/to-plain", plain.Url("/img"), ServeFault::kRedirect);
+
+    Destination followed(4096);
+    EXPECT_EQ(FetchImage(secure.Url("/to-secure"), followed.buffer.data(), followed.length), 1);
+    EXPECT_EQ(followed.length, 300);
+    Destination plainToPlain(4096);
+    EXPECT_EQ(FetchImage(plain.Url("/to-plain"), plainToPlain.buffer.data(), plainToPlain.length), 1);
+
+    const size_t plainRequests = plain.server.Requests().size();
+    Destination downgraded(4096);
+    EXPECT_EQ(FetchImage(secure.Url("/to-plain"), downgraded.buffer.data(), downgraded.length), 0);
+    EXPECT_TRUE(downgraded.Untouched(4096));
+    EXPECT_EQ(plain.server.Requests().size(), plainRequests);
+}
+
 }  // namespace
 }  // namespace korvane

@@ -1,10 +1,15 @@
 #include "images/http_client.h"
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "images/response_pieces.h"
+#include "images/server_images.h"
+#include "platform/trace.h"
+#include "tests/fixtures/temp_dir.h"
+#include "tests/platform/test_files.h"
 #include "sim/image_server/image_server.h"
 #include "tests/fixtures/image_server_rig.h"
 
@@ -101,6 +106,43 @@ TEST(HttpClientTest, LongBodyArrivesWholeAndZeroBytesFollowThePieceRule) {
     EXPECT_EQ(response, body.substr(0, 1030) + body.substr(2048));
 }
 
+TEST(HttpClientTest, AnswerLongerThanTheCapIsRefused) {
+    ImageServerRig rig;
+    rig.server.Serve("/full", std::string(kMaxResponseBytes, 'u'));
+    rig.server.Serve("/over", std::string(kMaxResponseBytes + 1, 'u'));
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(client.Request(rig.Url("/full"), "", response), 0);
+    EXPECT_EQ(response.size(), kMaxResponseBytes);
+    EXPECT_EQ(client.Request(rig.Url("/over"), "", response), 1);
+    EXPECT_EQ(response, "");
+}
+
+// A failed transfer leaves a trace line naming libcurl's error and the HTTP status.
+TEST(HttpClientTest, FailuresAreTraced) {
+    testing::TempDir dir;
+    const std::string traceFile = dir.path() + "/trace.txt";
+    testing::ScopedEnv file("KORVANE_TRACE_FILE", traceFile);
+    TraceReconfigure();
+    ImageServerRig rig;
+    rig.server.Serve("/short", std::string(100, 'x'), ServeFault::kShortBody);
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(client.Request(rig.Url("/short"), "", response), 1);
+    std::vector<uint8_t> dest(4096);
+    int32_t length = 4096;
+    EXPECT_EQ(FetchImage(rig.Url("/missing"), dest.data(), length), 0);
+    EXPECT_EQ(FetchImage("http://127.0.0.1:1/img", dest.data(), length), 0);
+    TraceReconfigure();
+
+    const std::string trace = testing::ReadBytes(traceFile);
+    EXPECT_NE(trace.find("Request failed: curl 18 (transfer closed with 50 bytes remaining to read), HTTP status 200"),
+              std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("HTTP status 404"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Image download failed: curl 7 ("), std::string::npos) << trace;
+}
+
 TEST(HttpClientTest, TimeOutGivesTwoAndNoText) {
     ImageServerRig rig;
     rig.server.Serve("/images", "late", ServeFault::kSlowAnswer);
@@ -169,6 +211,23 @@ TEST_F(HttpsClientTest, UntrustedCertificateIsRefused) {
     EXPECT_EQ(client.Request(rig.Url("/images"), "", response), 1);
     EXPECT_EQ(response, "");
     EXPECT_TRUE(rig.server.Requests().empty());
+}
+
+TEST_F(HttpsClientTest, RedirectToPlainHttpIsRefused) {
+    const sim::PemIdentity identity = authority_.Issue({"IP:127.0.0.1"});
+    ImageServerRig plain;
+    ImageServerRig secure(&identity);
+    plain.server.Serve("/images", "http://a,http://b");
+    secure.server.Serve("/images", "https://a,https://b");
+    secure.server.Serve("/to-plain", plain.Url("/images"), ServeFault::kRedirect);
+    secure.server.Serve("/to-secure", secure.Url("/images"), ServeFault::kRedirect);
+    CHttpClient client;
+    std::string response;
+    EXPECT_EQ(client.Request(secure.Url("/to-secure"), "", response), 0);
+    EXPECT_EQ(response, "https://a,https://b");
+    EXPECT_EQ(client.Request(secure.Url("/to-plain"), "", response), 1);
+    EXPECT_EQ(response, "");
+    EXPECT_TRUE(plain.server.Requests().empty());
 }
 
 }  // namespace

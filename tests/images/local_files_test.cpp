@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <utility>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fixtures/bitmap16.h"
+#include "tests/fixtures/short_of_memory.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace korvane {
@@ -398,6 +400,39 @@ TEST_F(FileSetTest, FilesTooLongForTheirSizeFieldAreRefused) {
     app.amrPath = big;
     EXPECT_EQ(LoadAmr(app), kAmrUnreadable);
     EXPECT_EQ(app.b_amrLoaded, 0);
+}
+
+// A file that fits its size field but not in memory is reported like an unreadable one.
+TEST_F(FileSetTest, FilesLargerThanMemoryAreReportedNotFatal) {
+    if (!testing::kAddressSpaceLimitUsable) {
+        GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+    }
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    const std::string folder = MakeFolder("huge");
+    { std::ofstream create(folder + "/huge.bin"); }
+    std::error_code error;
+    fs::resize_file(folder + "/huge.bin", kGiB, error);
+    if (error) {
+        GTEST_SKIP() << "no sparse files here: " << error.message();
+    }
+    // A bitmap header announcing 16384 x 32768 pixels (1 GiB), its rows inside the file.
+    std::vector<uint8_t> logo = MakeBitmap16(Bitmap16Shape{});
+    for (const auto& [at, value] : {std::pair{18, 16384}, std::pair{22, 32768}}) {
+        for (int i = 0; i < 4; ++i) {
+            logo[static_cast<size_t>(at + i)] = static_cast<uint8_t>(value >> (8 * i));
+        }
+    }
+    app.logoPath = dir.File("huge.bmp");
+    WriteFile(app.logoPath, logo);
+    fs::resize_file(app.logoPath, kGiB + 64, error);
+    ASSERT_FALSE(error) << error.message();
+
+    app.filePath1 = folder;
+    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] {
+        LoadSet(1);
+        return app.fileList1.empty() && errors == std::vector<int>{1} && app.b_filesLoaded1 == 0;
+    }));
+    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] { return LoadLogo(app) == 0 && app.logoPixels.empty(); }));
 }
 
 TEST(AmrTest, LoadsTheFileUnchangedOrReportsIt) {

@@ -19,7 +19,7 @@ using testing::MakeTestImage;
 using testing::TestImage;
 using testing::TestRsaKeys;
 
-TEST(ParseImageListTest, SplitsAtCommasKeepingFieldsAsTheyAre) {
+TEST(ParseImageListTest, SplitsAtCommasAndTrimsEachField) {
     struct Case {
         std::string response;
         std::string main;
@@ -30,8 +30,11 @@ TEST(ParseImageListTest, SplitsAtCommasKeepingFieldsAsTheyAre) {
         {"http://a/1.bin", "http://a/1.bin", ""},
         {",,http://a/1.bin", "http://a/1.bin", ""},
         {"http://a/1.bin,,,http://b/2.bin,", "http://a/1.bin", "http://b/2.bin"},
-        {"http://a/1.bin,http://b/2.bin\r\n", "http://a/1.bin", "http://b/2.bin\r\n"},
-        {" http://a/1.bin , http://b/2.bin", " http://a/1.bin ", " http://b/2.bin"},
+        {"http://a/1.bin,http://b/2.bin\r\n", "http://a/1.bin", "http://b/2.bin"},
+        {"http://a/1.bin\n", "http://a/1.bin", ""},
+        {" http://a/1.bin , \thttp://b/2.bin", "http://a/1.bin", "http://b/2.bin"},
+        {"http://a/1.bin,\r\n", "http://a/1.bin", ""},
+        {"http://a/1.bin, ,http://b/2.bin", "http://a/1.bin", ""},
         {"a,b,c", "a", "b"},
         {",,,", "", ""},
         {"", "", ""},

@@ -198,6 +198,37 @@ TEST_F(ChannelModuleTest, WriteHasABoundByDefault) {
     EXPECT_EQ(channel_->vtbl->GetLastError(channel_), ETIMEDOUT);
 }
 
+// WriteWhile tells a stuck terminal (time-out) from a gone one, and a stop ends its wait
+// within a slice instead of at the end of the write limit.
+TEST_F(ChannelModuleTest, WriteWhileEndsOnAStopAndNamesItsFailure) {
+    ASSERT_NE(Open(), 0);
+    const std::vector<uint8_t> frame(1 << 20, 0x7E);
+    const auto write_while = [this, &frame](int32_t (*keep_going)(void*), void* context) {
+        return channel_->vtbl->WriteWhile(channel_, frame.data(), static_cast<uint32_t>(frame.size()), keep_going,
+                                          context);
+    };
+    struct StopAfter {
+        Steady::time_point at;
+        static int32_t KeepGoing(void* self) { return Steady::now() < static_cast<StopAfter*>(self)->at ? 1 : 0; }
+    };
+
+    StopAfter stop{Steady::now() + std::chrono::milliseconds(300)};
+    auto start = Steady::now();
+    EXPECT_EQ(write_while(&StopAfter::KeepGoing, &stop), CHANNEL_WRITE_STOPPED);
+    EXPECT_GE(MsSince(start), 290);
+    EXPECT_LT(MsSince(start), 300 + 200) << "the default write limit is 2000 ms";
+
+    ASSERT_EQ(channel_->vtbl->SetWriteTimeout(channel_, 200), 1);
+    stop.at = Steady::now() + std::chrono::hours(1);
+    start = Steady::now();
+    EXPECT_EQ(write_while(&StopAfter::KeepGoing, &stop), CHANNEL_WRITE_TIMED_OUT);
+    EXPECT_EQ(write_while(nullptr, nullptr), CHANNEL_WRITE_TIMED_OUT);
+    EXPECT_LT(MsSince(start), 2000);
+
+    terminal_.Unplug();
+    EXPECT_EQ(write_while(&StopAfter::KeepGoing, &stop), CHANNEL_WRITE_FAILED);
+}
+
 TEST_F(ChannelModuleTest, MissingBuffersAreRefused) {
     ASSERT_NE(Open(), 0);
     EXPECT_EQ(Read(nullptr, 16, 10), -1);

@@ -13,6 +13,7 @@
 #include <mbedtls/rsa.h>
 
 #include "platform/profile.h"
+#include "tests/fixtures/rsa_test_keys.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace korvane {
@@ -73,6 +74,17 @@ TEST(RsaKeySetTest, GeneratedTextsFormAConsistentKeyInTheConfigurationsForm) {
     RsaKeyTexts other;
     ASSERT_TRUE(GenerateRsaKeySet(other));
     EXPECT_NE(other.n, keys.n);
+}
+
+// The smallest D fails (D * E) mod ((P - 1)(Q - 1)) = 1 about every second key; the tool's
+// D must meet it every time, and it is the inverse modulo (P - 1)(Q - 1) itself.
+TEST(RsaKeySetTest, PrivateExponentInvertsEModuloPhi) {
+    for (int i = 0; i < 4; ++i) {
+        RsaKeyTexts keys;
+        ASSERT_TRUE(GenerateRsaKeySet(keys));
+        EXPECT_TRUE(testing::InvertsEModuloPhi(keys));
+        EXPECT_EQ(keys.d, testing::WithPrivateExponent(keys, testing::PrivateExponent::kModuloPhi).d);
+    }
 }
 
 TEST(RsaKeySetTest, WritingKeepsTheOtherLinesOfBothFiles) {
