@@ -20,6 +20,7 @@ namespace korvane {
 
 class IMessageSink;
 class IPortView;
+class ISessionEvents;
 struct _THREAD_PARA_T;
 
 // One loaded file of a file set.
@@ -118,6 +119,7 @@ public:
     std::string moduleDir;  // folder of the three modules
     IMessageSink* messageSink = nullptr;
     IPortView* portView = nullptr;  // the active view; set by the front end
+    ISessionEvents* sessionEvents = nullptr;  // the sessions' record keepers; may be null
 };
 
 }  // namespace korvane

@@ -13,7 +13,9 @@
 #include "app/console_view.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
+#include "app/session_log.h"
 #include "app/terminal_report.h"
+#include "engine/session_events.h"
 
 namespace korvane {
 
@@ -71,15 +73,28 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     PortRows rows(app);
     const bool live = out == stdout && StdoutIsTerminal();
     ConsoleView view(out, live, live ? TerminalColumns() : kPlainColumns);
-    // Every change of a row is seen as it happens, so plain output misses no step.
-    rows.SetListener([&rows, &view](int nItem) {
-        if (const std::optional<PortRow> row = rows.RowAt(nItem)) {
-            view.Observe(*row);
-        }
-    });
+    const bool showRows = !options.quiet;
+    if (showRows) {
+        // Every change of a row is seen as it happens, so plain output misses no step.
+        rows.SetListener([&rows, &view](int nItem) {
+            if (const std::optional<PortRow> row = rows.RowAt(nItem)) {
+                view.Observe(*row);
+            }
+        });
+    }
     ReportingPortView reporting(rows);
+    view.SetByteCounter([&reporting] { return reporting.TotalBytes(); });
+    SessionEventsFan events;
+    events.Add(reporting);
+    events.Add(view);
+    std::optional<SessionLogWriter> logs;
+    if (!options.logDir.empty()) {
+        logs.emplace(options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
+        events.Add(*logs);
+    }
     RunControlParts parts;
     parts.view = &reporting;
+    parts.events = &events;
     RunControl run(app, rows, sink, [&queue](uint32_t nPort, int lParam) { return queue.Post(nPort, lParam); },
                    std::move(parts));
     InstallStopSignals();
@@ -98,6 +113,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             TerminalOutcome outcome = reporting.Outcome(static_cast<int>(nPort));
             if (const std::optional<PortRow> row = rows.RowOf(outcome.nPort)) {
                 outcome.bindingPosition = row->cells[kColBindingPort];
+            }
+            if (logs) {
+                outcome.logFile = logs->PathOf(outcome.nPort);
             }
             finished.push_back(std::move(outcome));
         }
@@ -124,9 +142,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
                 nextTick += kTick;
             }
         }
-        if (!live) {
+        if (showRows && !live) {
             view.Show({});
-        } else if (const uint64_t version = rows.Version(); version != shownVersion) {
+        } else if (const uint64_t version = rows.Version(); showRows && version != shownVersion) {
             shownVersion = version;
             view.Show(rows.Snapshot());
         }
@@ -134,7 +152,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             break;
         }
     }
-    view.Flush(rows.Snapshot());
+    if (showRows) {
+        view.Flush(rows.Snapshot());
+    }
     collectFinished();
     run.OnStop();
     rows.SetListener(nullptr);
