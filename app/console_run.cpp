@@ -13,9 +13,8 @@
 #include "app/console_view.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
-#include "app/session_log.h"
+#include "app/run_records.h"
 #include "app/terminal_report.h"
-#include "engine/session_events.h"
 
 namespace korvane {
 
@@ -82,19 +81,12 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             }
         });
     }
-    ReportingPortView reporting(rows);
-    view.SetByteCounter([&reporting] { return reporting.TotalBytes(); });
-    SessionEventsFan events;
-    events.Add(reporting);
-    events.Add(view);
-    std::optional<SessionLogWriter> logs;
-    if (!options.logDir.empty()) {
-        logs.emplace(options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
-        events.Add(*logs);
-    }
+    RunRecords records(rows, options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
+    records.AddListener(view);
+    view.SetByteCounter([&records] { return records.TotalBytes(); });
     RunControlParts parts;
-    parts.view = &reporting;
-    parts.events = &events;
+    parts.view = &records.View();
+    parts.events = &records.Events();
     RunControl run(app, rows, sink, [&queue](uint32_t nPort, int lParam) { return queue.Post(nPort, lParam); },
                    std::move(parts));
     InstallStopSignals();
@@ -106,20 +98,8 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     const SteadyClock::time_point started = SteadyClock::now();
     SteadyClock::time_point nextTick = started + kTick;
     uint64_t shownVersion = rows.Version();
-    std::vector<TerminalOutcome> finished;
-    const auto collectFinished = [&] {
-        const std::vector<uint32_t> ended = run.TakeEndedSessions();
-        for (uint32_t nPort : ended) {
-            TerminalOutcome outcome = reporting.Outcome(static_cast<int>(nPort));
-            if (const std::optional<PortRow> row = rows.RowOf(outcome.nPort)) {
-                outcome.bindingPosition = row->cells[kColBindingPort];
-            }
-            if (logs) {
-                outcome.logFile = logs->PathOf(outcome.nPort);
-            }
-            finished.push_back(std::move(outcome));
-        }
-    };
+    const std::vector<TerminalOutcome>& finished = records.Finished();
+    const auto collectFinished = [&] { records.Collect(run); };
 
     bool timedOut = false;
     for (;;) {

@@ -13,15 +13,14 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
-#include "engine/session_events.h"
 #include "engine/thread_para.h"
 #include "tests/discovery/watcher_fakes.h"
 #include "tests/fixtures/recording_message_sink.h"
+#include "tests/fixtures/recording_session_events.h"
 
 namespace korvane {
 namespace {
@@ -166,33 +165,7 @@ private:
 constexpr const char* kTerminal = "Unisoc Usb Serial Port 0";
 using Events = std::vector<std::string>;
 
-// What run control tells the sessions' record keepers, as short texts.
-class RecordingSessionEvents final : public ISessionEvents {
-public:
-    void SessionBegan(int nPort, const std::string& bindingPosition) override {
-        Add("began " + std::to_string(nPort) + " #" + bindingPosition);
-    }
-    void Step(int nPort, int nStep, uint32_t) override {
-        Add("step " + std::to_string(nPort) + " " + std::to_string(nStep));
-    }
-    void Result(int nPort, bool success, const int*, std::string_view message, bool) override {
-        Add("result " + std::to_string(nPort) + (success ? " passed " : " failed ") + std::string(message));
-    }
-    void SessionEnded(int nPort) override { Add("ended " + std::to_string(nPort)); }
-
-    Events Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(events_, {});
-    }
-
-private:
-    void Add(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    std::mutex mutex_;
-    Events events_;
-};
+using testing::RecordingSessionEvents;
 
 class RunControlTest : public ::testing::Test {
 protected:
@@ -458,13 +431,13 @@ TEST_F(RunControlTest, EverySessionRecordBeginsAndEndsOnce) {
     FakeChannelModule::Get().FailCreate(true);
     run_->UpdatePortSession(2, 1);
     FakeChannelModule::Get().FailCreate(false);
-    EXPECT_EQ(events_.Take(), (Events{"began 2 #2", "result 2 failed CreateChannel failed", "ended 2"}));
+    EXPECT_EQ(events_.Take(), (Events{"began 2 #2", "result 2 failed - CreateChannel failed", "ended 2"}));
 
     run_->UpdatePortSession(5, 1);
     FakeSessions::Get().AwaitStarts(1);
     run_->UpdatePortSession(5, 0);
     run_->UpdatePortSession(5, 0);  // a second removal ends nothing more
-    EXPECT_EQ(events_.Take(), (Events{"began 5 #1", "step 5 9", "ended 5"}));
+    EXPECT_EQ(events_.Take(), (Events{"began 5 #1", "step 5 9 0", "ended 5"}));
 
     run_->UpdatePortSession(5, 1);
     FakeSessions::Get().AwaitStarts(2);
