@@ -20,6 +20,7 @@ namespace korvane {
 
 class IMessageSink;
 class IPortView;
+class ISessionEvents;
 class SignatureCache;
 struct _THREAD_PARA_T;
 
@@ -121,6 +122,7 @@ public:
     std::string moduleDir;  // folder of the three modules
     IMessageSink* messageSink = nullptr;
     IPortView* portView = nullptr;  // the active view; set by the front end
+    ISessionEvents* sessionEvents = nullptr;  // the sessions' record keepers; may be null
 };
 
 }  // namespace korvane

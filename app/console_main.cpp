@@ -1,5 +1,6 @@
 // The console front end: the same start-up as the window, messages on stderr.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/KorvaneAppDownloadApp.h"
@@ -36,6 +37,9 @@ int RunConsole(int argc, char** argv) {
     if (options.help) {
         std::fputs(ConsoleUsage(), stdout);
         return kExitOk;
+    }
+    if (const char* logDir = std::getenv(kLogDirVariable); options.logDir.empty() && logDir != nullptr) {
+        options.logDir = logDir;
     }
     StderrMessageSink sink;
     CKorvaneAppDownloadApp app;

@@ -56,6 +56,14 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
                 return false;
             }
             options.reportFile = argv[++i];
+        } else if (arg == "--log-dir") {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+                error = "--log-dir needs a folder";
+                return false;
+            }
+            options.logDir = argv[++i];
+        } else if (arg == "--quiet" || arg == "-q") {
+            options.quiet = true;
         } else {
             error = "unknown option: " + std::string(arg);
             return false;
@@ -66,10 +74,14 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
 
 const char* ConsoleUsage() {
     return "usage: KorvaneAppDownload --headless [--config-dir DIR] [--count N] [--timeout S] [--report FILE]\n"
+           "                                    [--log-dir DIR] [--quiet]\n"
            "  --config-dir DIR  INI files and keyPair.bin are in DIR (default: the program's folder)\n"
            "  --count N         stop after N terminals have finished\n"
            "  --timeout S       stop after S seconds\n"
            "  --report FILE     write one row per finished terminal: CSV, or JSON lines for a .jsonl name\n"
+           "  --log-dir DIR     write one log file per terminal session into DIR (default: $KORVANE_LOG_DIR,\n"
+           "                    else no logs)\n"
+           "  --quiet, -q       print only the final rows\n"
            "exit status: 0 every finished terminal passed, 1 one failed (or --count was not reached),\n"
            "             2 start-up ended, 3 Start refused\n";
 }

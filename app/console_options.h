@@ -6,6 +6,8 @@
 namespace korvane {
 
 inline constexpr const char* kHeadlessOption = "--headless";
+// The session-log folder when --log-dir is not given.
+inline constexpr const char* kLogDirVariable = "KORVANE_LOG_DIR";
 
 struct ConsoleOptions {
     std::string configDir;  // --config-dir; empty: the executable's folder
@@ -13,6 +15,8 @@ struct ConsoleOptions {
     int count = 0;          // --count N: stop after N terminals finished; 0: no limit
     int timeoutSeconds = 0; // --timeout S: stop after S seconds; 0: no limit
     std::string reportFile; // --report FILE: one row per finished terminal (CSV, or JSON lines for .jsonl)
+    std::string logDir;     // --log-dir DIR: one log file per terminal session; empty: no logs
+    bool quiet = false;     // --quiet: only the final rows
 };
 
 // True when the command line asks for the console front end.

@@ -13,6 +13,7 @@
 #include "app/console_view.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
+#include "app/run_records.h"
 #include "app/terminal_report.h"
 
 namespace korvane {
@@ -71,15 +72,21 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     PortRows rows(app);
     const bool live = out == stdout && StdoutIsTerminal();
     ConsoleView view(out, live, live ? TerminalColumns() : kPlainColumns);
-    // Every change of a row is seen as it happens, so plain output misses no step.
-    rows.SetListener([&rows, &view](int nItem) {
-        if (const std::optional<PortRow> row = rows.RowAt(nItem)) {
-            view.Observe(*row);
-        }
-    });
-    ReportingPortView reporting(rows);
+    const bool showRows = !options.quiet;
+    if (showRows) {
+        // Every change of a row is seen as it happens, so plain output misses no step.
+        rows.SetListener([&rows, &view](int nItem) {
+            if (const std::optional<PortRow> row = rows.RowAt(nItem)) {
+                view.Observe(*row);
+            }
+        });
+    }
+    RunRecords records(rows, options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
+    records.AddListener(view);
+    view.SetByteCounter([&records] { return records.TotalBytes(); });
     RunControlParts parts;
-    parts.view = &reporting;
+    parts.view = &records.View();
+    parts.events = &records.Events();
     RunControl run(app, rows, sink, [&queue](uint32_t nPort, int lParam) { return queue.Post(nPort, lParam); },
                    std::move(parts));
     InstallStopSignals();
@@ -91,17 +98,8 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     const SteadyClock::time_point started = SteadyClock::now();
     SteadyClock::time_point nextTick = started + kTick;
     uint64_t shownVersion = rows.Version();
-    std::vector<TerminalOutcome> finished;
-    const auto collectFinished = [&] {
-        const std::vector<uint32_t> ended = run.TakeEndedSessions();
-        for (uint32_t nPort : ended) {
-            TerminalOutcome outcome = reporting.Outcome(static_cast<int>(nPort));
-            if (const std::optional<PortRow> row = rows.RowOf(outcome.nPort)) {
-                outcome.bindingPosition = row->cells[kColBindingPort];
-            }
-            finished.push_back(std::move(outcome));
-        }
-    };
+    const std::vector<TerminalOutcome>& finished = records.Finished();
+    const auto collectFinished = [&] { records.Collect(run); };
 
     bool timedOut = false;
     for (;;) {
@@ -124,9 +122,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
                 nextTick += kTick;
             }
         }
-        if (!live) {
+        if (showRows && !live) {
             view.Show({});
-        } else if (const uint64_t version = rows.Version(); version != shownVersion) {
+        } else if (const uint64_t version = rows.Version(); showRows && version != shownVersion) {
             shownVersion = version;
             view.Show(rows.Snapshot());
         }
@@ -134,7 +132,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             break;
         }
     }
-    view.Flush(rows.Snapshot());
+    if (showRows) {
+        view.Flush(rows.Snapshot());
+    }
     collectFinished();
     run.OnStop();
     rows.SetListener(nullptr);

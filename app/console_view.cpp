@@ -1,6 +1,8 @@
 #include "app/console_view.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <utility>
 
 #include "app/console_terminal.h"
 #include "platform/text.h"
@@ -10,7 +12,8 @@ namespace korvane {
 namespace {
 
 constexpr uint32_t kLiveRedrawMs = 200;
-constexpr uint32_t kProgressLineMs = 500;
+constexpr uint32_t kProgressLineMs = 2000;
+constexpr int kProgressLineStep = 10;  // percent
 constexpr int kBarWidth = 20;
 
 // Pads (or keeps) a text to a column of `width` bytes.
@@ -50,6 +53,48 @@ std::string FormatPortLine(const PortRow& row, size_t width) {
     return CutAtCharacter(std::move(line), width);
 }
 
+std::string FormatPlainLine(const PortRow& row, double elapsedSeconds, bool interim, size_t width) {
+    std::string status = row.cells[kColStatus];
+    std::string middle = row.cells[kColProgress];
+    if (interim) {
+        status = "In application";
+        const std::string reason = row.cells[kColProgress].starts_with("Failed:") ? row.cells[kColProgress].substr(7)
+                                                                                   : row.cells[kColProgress];
+        middle = "sent to loader (" + reason + ")";
+    } else if (row.barVisible) {
+        middle = std::to_string(ProgressPercent(row.barDone, row.barTotal)) + "%";
+    }
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "%.1fs", elapsedSeconds);
+    std::string line = Column("COM" + std::to_string(row.nPort), 7) + Column(row.cells[kColStep], 24) +
+                       Column(status, 23) + Column(middle, 14) + Column(elapsed, 8) + "#" +
+                       row.cells[kColBindingPort];
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return CutAtCharacter(std::move(line), width);
+}
+
+std::string SummaryOfRows(const std::vector<PortRow>& rows, const std::set<int>& interimPorts, double bytesPerSecond) {
+    size_t passed = 0;
+    size_t failed = 0;
+    size_t going = 0;
+    for (const PortRow& row : rows) {
+        const std::string& progress = row.cells[kColProgress];
+        if (progress == "Passed") {
+            ++passed;
+        } else if (progress.starts_with("Failed:") && interimPorts.count(row.nPort) == 0) {
+            ++failed;
+        } else if (row.cells[kColStatus] != StepName(kStepUnplugged)) {
+            ++going;
+        }
+    }
+    char text[128];
+    std::snprintf(text, sizeof text, "passed %zu, failed %zu, in progress %zu, %.1f KiB/s", passed, failed, going,
+                  bytesPerSecond / 1024.0);
+    return text;
+}
+
 ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock)
     : out_(out), live_(live), columns_(std::max<size_t>(columns, 20)), clock_(clock) {}
 
@@ -65,11 +110,16 @@ void ConsoleView::Observe(const PortRow& row) {
     std::lock_guard lock(mutex_);
     Shown& shown = shown_[row.nPort];
     const bool changed = key != shown.key;
-    const bool progressed = percent != shown.percent && now - shown.progressMs >= kProgressLineMs;
+    // A line for each tenth of the transfer, and for a slow one at least every 2 s.
+    const bool progressed = percent != shown.percent && (percent / kProgressLineStep > shown.percent / kProgressLineStep ||
+                                                         now - shown.progressMs >= kProgressLineMs);
     if (!changed && !progressed) {
         return;
     }
-    pending_.push_back(LocalTimeOfDay() + " " + FormatPortLine(row, columns_));
+    const auto began = began_.find(row.nPort);
+    const double elapsed = began != began_.end() ? (now - began->second) / 1000.0 : 0.0;
+    const bool interim = row.cells[kColStatus] == StepName(kStepFinish) && interim_.count(row.nPort) != 0;
+    pending_.push_back(LocalTimeOfDay() + " " + FormatPlainLine(row, elapsed, interim, columns_));
     shown.key = key;
     shown.percent = percent;
     shown.progressMs = now;
@@ -91,7 +141,35 @@ void ConsoleView::Flush(const std::vector<PortRow>& rows) {
     }
 }
 
+void ConsoleView::SetByteCounter(std::function<uint64_t()> totalBytes) { totalBytes_ = std::move(totalBytes); }
+
+void ConsoleView::SessionBegan(int nPort, const std::string& /*bindingPosition*/) {
+    const uint32_t now = clock_.Now();
+    std::lock_guard lock(mutex_);
+    began_[nPort] = now;
+    interim_.erase(nPort);
+}
+
+void ConsoleView::Step(int nPort, int /*nStep*/, uint32_t /*nTotal*/) {
+    std::lock_guard lock(mutex_);
+    interim_.erase(nPort);
+}
+
+void ConsoleView::Result(int nPort, bool /*success*/, const int* /*command*/, std::string_view /*message*/,
+                         bool interim) {
+    std::lock_guard lock(mutex_);
+    if (interim) {
+        interim_.insert(nPort);
+    } else {
+        interim_.erase(nPort);
+    }
+}
+
 void ConsoleView::DrawLive(const std::vector<PortRow>& rows) {
+    const uint32_t now = clock_.Now();
+    if (!drawnOnce_) {
+        firstShownMs_ = now;
+    }
     std::string frame;
     if (drawnLines_ > 0) {
         // Back to the first line of the last picture, and clear it and all below.
@@ -102,9 +180,17 @@ void ConsoleView::DrawLive(const std::vector<PortRow>& rows) {
         // One byte short of the width, so a full line never wraps and breaks the count.
         frame += FormatPortLine(row, columns_ - 1) + "\n";
     }
+    const double seconds = (now - firstShownMs_) / 1000.0;
+    const uint64_t bytes = totalBytes_ ? totalBytes_() : 0;
+    std::set<int> interim;
+    {
+        std::lock_guard lock(mutex_);
+        interim = interim_;
+    }
+    frame += CutAtCharacter(SummaryOfRows(rows, interim, seconds > 0 ? bytes / seconds : 0.0), columns_ - 1) + "\n";
     std::fputs(frame.c_str(), out_);
     std::fflush(out_);
-    drawnLines_ = rows.size();
+    drawnLines_ = rows.size() + 1;
     drawnMs_ = clock_.Now();
     drawnOnce_ = true;
 }

@@ -1,19 +1,25 @@
 // The console's picture of the port list. On a terminal: one live line per port with a
-// progress bar, redrawn in place (ANSI cursor moves) a few times a second. Otherwise: a
-// plain, time-stamped line for every change of a port's step, step text or result, and
-// progress lines at most twice a second per port.
-// Thread safety: Observe may run on any thread (session threads, through the rows'
-// listener); Show and Flush on the front end's thread only.
+// progress bar, redrawn in place (ANSI cursor moves) a few times a second, under a
+// summary line. Otherwise: a plain, time-stamped line for every change of a port's step,
+// step text or result, and a progress line each time a transfer passes a tenth of its
+// size or, for a slow one, every 2 s. The plain columns follow the window's: port, step
+// text, status, progress, elapsed seconds of the session, binding position. A terminal
+// found in its application and sent to its loader gets an interim line, not a failure.
+// Thread safety: Observe and the session events may run on any thread (session threads,
+// through the rows' listener); Show and Flush on the front end's thread only.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/port_rows.h"
+#include "engine/session_events.h"
 #include "platform/tick.h"
 
 namespace korvane {
@@ -25,8 +31,14 @@ int ProgressPercent(uint32_t done, uint32_t total);
 // One port's line: port, binding position, step name, bar and percent (or the Progress
 // text), time count and step text; cut to `width` bytes on a character boundary.
 std::string FormatPortLine(const PortRow& row, size_t width);
+// One port's plain line, in the window's column order: port, step text, status, percent
+// (or the Progress text), elapsed seconds, binding position. An interim result reads as
+// the terminal being sent to its loader, keeping its reason.
+std::string FormatPlainLine(const PortRow& row, double elapsedSeconds, bool interim, size_t width);
+// "passed P, failed F, in progress N, R KiB/s" over the rows.
+std::string SummaryOfRows(const std::vector<PortRow>& rows, const std::set<int>& interimPorts, double bytesPerSecond);
 
-class ConsoleView {
+class ConsoleView final : public ISessionEvents {
 public:
     ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock = DefaultClock());
 
@@ -39,6 +51,12 @@ public:
     void Show(const std::vector<PortRow>& rows);
     // Writes what is due now, whatever the throttle says.
     void Flush(const std::vector<PortRow>& rows);
+    // Where the live summary reads the bytes sent so far in the run.
+    void SetByteCounter(std::function<uint64_t()> totalBytes);
+
+    void SessionBegan(int nPort, const std::string& bindingPosition) override;
+    void Step(int nPort, int nStep, uint32_t nTotal) override;
+    void Result(int nPort, bool success, const int* command, std::string_view message, bool interim) override;
 
 private:
     struct Shown {
@@ -58,9 +76,14 @@ private:
     uint32_t drawnMs_ = 0;
     bool drawnOnce_ = false;
 
-    std::mutex mutex_;            // guards what Observe keeps
+    std::function<uint64_t()> totalBytes_;
+    uint32_t firstShownMs_ = 0;
+
+    std::mutex mutex_;            // guards what Observe and the events keep
     std::map<int, Shown> shown_;  // by port
     std::vector<std::string> pending_;
+    std::map<int, uint32_t> began_;  // when each port's session began
+    std::set<int> interim_;          // ports whose last result was interim
 };
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #include "app/run_control.h"
 
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "app/port_rows.h"
 #include "engine/main_process.h"
 #include "engine/sign_ahead.h"
+#include "engine/session_events.h"
 #include "engine/thread_para.h"
 
 namespace korvane {
@@ -20,6 +22,11 @@ namespace {
 constexpr const char* kTerminalPortName = "Unisoc Usb Serial Port 0";
 constexpr uint32_t kBaudRate = 115200;
 constexpr uint32_t kPortKind = 0;
+
+ISessionEvents& NoSessionEvents() {
+    static ISessionEvents none;
+    return none;
+}
 
 // A Start check: the message shown when the configured item is missing.
 struct StartCheck {
@@ -38,9 +45,11 @@ RunControl::RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
       poster_(std::move(poster)),
       watcher_(std::move(parts.watcher)),
       sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess),
+      events_(parts.events != nullptr ? *parts.events : NoSessionEvents()),
       signAhead_(std::make_unique<SignAhead>()) {
     app_.b_running = 0;
     app_.portView = &view_;
+    app_.sessionEvents = parts.events;
     if (watcher_) {
         watcher_->SetNotifyTarget(poster_);
     }
@@ -52,6 +61,7 @@ RunControl::~RunControl() {
     }
     if (app_.portView == &view_) {
         app_.portView = nullptr;
+        app_.sessionEvents = nullptr;
     }
 }
 
@@ -138,6 +148,7 @@ void RunControl::ConnectPort(uint32_t nPort) {
         // before the row is reset, so none of its reports lands on the new attempt) and
         // its channel, which still holds the port open.
         EndThread(*session);
+        EndEvents(nPort);
         ReleaseChannel(*session);
     } else {
         fresh = std::make_unique<_THREAD_PARA_T>();
@@ -149,6 +160,7 @@ void RunControl::ConnectPort(uint32_t nPort) {
     view_.AddRow(port);
     view_.SetStepText(port, "Connecting...");
     view_.SetStep(port, kStepConnecting, 0, 0);
+    BeginEvents(nPort);
 
     session->bStop = false;
     session->bFinished = false;
@@ -156,24 +168,21 @@ void RunControl::ConnectPort(uint32_t nPort) {
 
     if (app_.pfnCreateChannel == nullptr || app_.pfnCreateChannel(&session->pChannel, 0) == 0) {
         session->pChannel = nullptr;
-        view_.SetResult(port, 0, nullptr, "CreateChannel failed");
-        NoteEnded(nPort);
+        ReportStartFailure(nPort, "CreateChannel failed");
         return;
     }
     const ChannelConfig config{kPortKind, nPort, kBaudRate};
     if (session->pChannel->vtbl->Open(session->pChannel, &config) == 0) {
         // The channel never opened: it is released, not leaked with the record.
         ReleaseChannel(*session, false);
-        view_.SetResult(port, 0, nullptr, "Open uart failed");
-        NoteEnded(nPort);
+        ReportStartFailure(nPort, "Open uart failed");
         return;
     }
     try {
         session->pThread = std::thread(sessionEntry_, session);
     } catch (const std::system_error&) {
         ReleaseChannel(*session);
-        view_.SetResult(port, 0, nullptr, kThreadFailedMessage);
-        NoteEnded(nPort);
+        ReportStartFailure(nPort, kThreadFailedMessage);
         return;
     }
     if (fresh) {
@@ -184,25 +193,30 @@ void RunControl::ConnectPort(uint32_t nPort) {
 void RunControl::DisconnectPort(uint32_t nPort) {
     const auto it = app_.sessionMap.find(nPort);
     _THREAD_PARA_T* session = it != app_.sessionMap.end() ? it->second.get() : nullptr;
-    // The session leaves before the row is marked, so none of its reports lands after.
+    // The session leaves before the row is marked, so none of its reports lands after. A
+    // session cut short by the unplugging has ended too, as Unplugged.
     if (session != nullptr) {
         session->bOpened = 0;
-        EndThread(*session);
+        EndThread(*session, true);
     }
     const int port = static_cast<int>(nPort);
     view_.SetStep(port, kStepUnplugged, 0, 0);
     view_.SetStepText(port, "Waiting...");
+    if (openEvents_.count(nPort) != 0) {
+        events_.Step(port, kStepUnplugged, 0);
+    }
+    EndEvents(nPort);
     if (session != nullptr) {
         ReleaseChannel(*session);
     }
 }
 
-void RunControl::EndThread(_THREAD_PARA_T& session) {
+void RunControl::EndThread(_THREAD_PARA_T& session, bool listAlways) {
     if (!session.pThread.joinable()) {
         return;
     }
     // A session that had already returned ended by itself; the front end still hears of it.
-    if (session.bFinished) {
+    if (listAlways || session.bFinished) {
         NoteEnded(session.nPort);
     }
     session.bStop = true;
@@ -232,6 +246,7 @@ void RunControl::StopAllSessions() {
             session->pThread.join();
         }
         ReleaseChannel(*session);
+        EndEvents(port);
     }
     app_.sessionMap.clear();
     ended_.clear();
@@ -251,9 +266,30 @@ std::vector<uint32_t> RunControl::TakeEndedSessions() {
         if (session->bFinished && session->pThread.joinable()) {
             session->pThread.join();
             NoteEnded(port);
+            EndEvents(port);
         }
     }
     return std::exchange(ended_, {});
+}
+
+void RunControl::ReportStartFailure(uint32_t nPort, const char* message) {
+    const int port = static_cast<int>(nPort);
+    events_.Result(port, false, nullptr, message, false);
+    view_.SetResult(port, 0, nullptr, message);
+    NoteEnded(nPort);
+    EndEvents(nPort);
+}
+
+void RunControl::BeginEvents(uint32_t nPort) {
+    const std::optional<PortRow> row = rows_.RowOf(static_cast<int>(nPort));
+    openEvents_.insert(nPort);
+    events_.SessionBegan(static_cast<int>(nPort), row ? row->cells[kColBindingPort] : std::string());
+}
+
+void RunControl::EndEvents(uint32_t nPort) {
+    if (openEvents_.erase(nPort) != 0) {
+        events_.SessionEnded(static_cast<int>(nPort));
+    }
 }
 
 }  // namespace korvane

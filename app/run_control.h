@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "discovery/dev_hound.h"
@@ -17,6 +18,7 @@ namespace korvane {
 class CKorvaneAppDownloadApp;
 class IMessageSink;
 class IPortView;
+class ISessionEvents;
 class PortRows;
 class SignAhead;
 struct _THREAD_PARA_T;
@@ -29,6 +31,7 @@ struct RunControlParts {
     std::unique_ptr<CDevHound> watcher;  // null: the system's ports, made at the first Start
     SessionEntry sessionEntry = nullptr;  // null: MainProcess
     IPortView* view = nullptr;            // null: the rows themselves (a front end may wrap them)
+    ISessionEvents* events = nullptr;     // null: no one keeps a record of the sessions
 };
 
 // A session's or the watcher's thread could not be started.
@@ -61,7 +64,8 @@ public:
 
     // Ports whose session ended since the last call: the session thread returned (it is
     // joined here; the channel stays open until the port goes) or the connection could not
-    // be made. In the order they were noticed; the latest kEndedSessionsKept only.
+    // be made, or the terminal was unplugged while its session ran. In the order they
+    // were noticed; the latest kEndedSessionsKept only.
     static constexpr size_t kEndedSessionsKept = 1024;
     std::vector<uint32_t> TakeEndedSessions();
 
@@ -70,8 +74,14 @@ public:
 private:
     void ConnectPort(uint32_t nPort);
     void DisconnectPort(uint32_t nPort);
-    // Asks a session thread to leave and waits for it.
-    void EndThread(_THREAD_PARA_T& session);
+    // Asks a session thread to leave and waits for it. The session is listed as ended when
+    // it had returned by itself, or always with listAlways.
+    void EndThread(_THREAD_PARA_T& session, bool listAlways = false);
+    // A session's record begins and ends (once) with its events.
+    void BeginEvents(uint32_t nPort);
+    // A session that could not start: its result, and it has ended.
+    void ReportStartFailure(uint32_t nPort, const char* message);
+    void EndEvents(uint32_t nPort);
     void NoteEnded(uint32_t nPort);
     // Closes (when opened) and releases the session's channel.
     void ReleaseChannel(_THREAD_PARA_T& session, bool opened = true);
@@ -85,6 +95,8 @@ private:
     SessionEntry sessionEntry_;
     bool timerArmed_ = false;
     std::vector<uint32_t> ended_;  // ended sessions not yet taken
+    ISessionEvents& events_;
+    std::set<uint32_t> openEvents_;  // ports whose session record has begun and not ended
     std::unique_ptr<SignAhead> signAhead_;  // signs the loaded data while a run goes on
 };
 

@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <utility>
 
 #include "app/config_values.h"
+#include "crypto/digest.h"
 #include "platform/text.h"
+#include "platform/wall_clock.h"
 
 namespace korvane {
 
@@ -67,9 +70,21 @@ int ReportingPortView::SetStep(int nPort, int nStep, int bShowProgress, uint32_t
         if (nStep == kStepConnecting) {
             Session fresh;
             fresh.startMs = clock_.Now();
+            if (const Session* old = Find(nPort)) {
+                retiredBytes_ += old->committedBytes + old->stepBytes;
+            }
             sessions_[nPort] = std::move(fresh);
-        } else if (auto it = sessions_.find(nPort); it != sessions_.end()) {
-            Session& session = it->second;
+        } else if (Session* found = Find(nPort)) {
+            Session& session = *found;
+            if (nStep == kStepUnplugged && !session.finalResult) {
+                // Pulled out before its session had a result of its own.
+                session.lastResultMs = clock_.Now();
+                session.hasResult = session.finalResult = true;
+                session.passed = false;
+                session.message = "Unplugged";
+                session.command.reset();
+                session.finishedAt = IsoLocalTime(std::chrono::system_clock::now());
+            }
             session.committedBytes += session.stepBytes;
             session.stepBytes = 0;
             // The erase step's bar counts percent, not bytes.
@@ -97,6 +112,7 @@ int ReportingPortView::SetResult(int nPort, int bSuccess, const int* pCmd, const
         Session& session = sessions_[nPort];
         session.lastResultMs = clock_.Now();
         session.hasResult = true;
+        session.finalResult = !std::exchange(session.interimNext, false);
         session.passed = bSuccess != 0;
         session.message = szErrorMsg;
         session.command = pCmd != nullptr ? std::optional<int>(*pCmd) : std::nullopt;
@@ -127,15 +143,88 @@ TerminalOutcome ReportingPortView::Outcome(int nPort) const {
     outcome.command = session.command;
     outcome.bytes = session.committedBytes + session.stepBytes;
     outcome.seconds = (session.lastResultMs - session.startMs) / 1000.0;
+    outcome.startedAt = session.startedAt;
+    outcome.finishedAt = session.finishedAt;
+    outcome.tusn = session.tusn;
+    outcome.loaderVersion = session.loaderVersion;
+    outcome.imageMd5 = session.imageMd5;
     return outcome;
 }
 
-std::string ReportCsvHeader() { return "port,binding_position,result,message,command,bytes,seconds"; }
+uint64_t ReportingPortView::TotalBytes() const {
+    std::lock_guard lock(mutex_);
+    uint64_t total = retiredBytes_;
+    for (const auto& [port, session] : sessions_) {
+        total += session.committedBytes + session.stepBytes;
+    }
+    return total;
+}
+
+ReportingPortView::Session* ReportingPortView::Find(int nPort) {
+    const auto it = sessions_.find(nPort);
+    return it != sessions_.end() ? &it->second : nullptr;
+}
+
+void ReportingPortView::SessionBegan(int nPort, const std::string& /*bindingPosition*/) {
+    const std::string now = IsoLocalTime(std::chrono::system_clock::now());
+    std::lock_guard lock(mutex_);
+    sessions_[nPort].startedAt = now;
+}
+
+void ReportingPortView::LoaderVersion(int nPort, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (Session* session = Find(nPort)) {
+        session->loaderVersion = text;
+    }
+}
+
+void ReportingPortView::Tusn(int nPort, std::string_view tusn) {
+    std::lock_guard lock(mutex_);
+    if (Session* session = Find(nPort)) {
+        session->tusn = tusn;
+    }
+}
+
+void ReportingPortView::ImageDelivered(int nPort, std::span<const uint8_t> image) {
+    const std::string md5 = ImageMd5(image);
+    std::lock_guard lock(mutex_);
+    if (Session* session = Find(nPort)) {
+        session->imageMd5 += (session->imageMd5.empty() ? "" : " ") + md5;
+    }
+}
+
+void ReportingPortView::Result(int nPort, bool /*success*/, const int* /*command*/, std::string_view /*message*/,
+                               bool interim) {
+    const std::string now = IsoLocalTime(std::chrono::system_clock::now());
+    std::lock_guard lock(mutex_);
+    Session& session = sessions_[nPort];
+    if (interim) {
+        session.interimNext = true;
+    } else {
+        session.finishedAt = now;
+    }
+}
+
+std::string ReportingPortView::ImageMd5(std::span<const uint8_t> image) {
+    std::lock_guard lock(md5Mutex_);
+    std::string& md5 = md5s_[{image.data(), image.size()}];
+    if (md5.empty()) {
+        md5 = Md5Hex(image.data(), image.size());
+    }
+    return md5;
+}
+
+std::string ReportCsvHeader() {
+    return "port,binding_position,result,message,command,bytes,seconds,started_at,finished_at,tusn,loader_version,"
+           "image_md5,log_file";
+}
 
 std::string ReportCsvLine(const TerminalOutcome& o) {
     return std::to_string(o.nPort) + "," + CsvField(o.bindingPosition) + "," + (o.passed ? "Passed" : "Failed") + "," +
            CsvField(ValidUtf8(o.message)) + "," + (o.command ? std::to_string(*o.command) : "") + "," +
-           std::to_string(o.bytes) + "," + Seconds(o.seconds);
+           std::to_string(o.bytes) + "," + Seconds(o.seconds) + "," + CsvField(o.startedAt) + "," +
+           CsvField(o.finishedAt) + "," + CsvField(ValidUtf8(o.tusn)) + "," + CsvField(ValidUtf8(o.loaderVersion)) +
+           "," + CsvField(o.imageMd5) + "," + CsvField(ValidUtf8(o.logFile));
 }
 
 std::string ReportJsonLine(const TerminalOutcome& o) {
@@ -144,7 +233,10 @@ std::string ReportJsonLine(const TerminalOutcome& o) {
     return "{\"port\":" + std::to_string(o.nPort) + ",\"binding_position\":" + binding + ",\"result\":\"" +
            (o.passed ? "Passed" : "Failed") + "\",\"message\":" + JsonString(ValidUtf8(o.message)) +
            ",\"command\":" + (o.command ? std::to_string(*o.command) : "null") +
-           ",\"bytes\":" + std::to_string(o.bytes) + ",\"seconds\":" + Seconds(o.seconds) + "}";
+           ",\"bytes\":" + std::to_string(o.bytes) + ",\"seconds\":" + Seconds(o.seconds) +
+           ",\"started_at\":" + JsonString(o.startedAt) + ",\"finished_at\":" + JsonString(o.finishedAt) +
+           ",\"tusn\":" + JsonString(ValidUtf8(o.tusn)) + ",\"loader_version\":" + JsonString(ValidUtf8(o.loaderVersion)) +
+           ",\"image_md5\":" + JsonString(o.imageMd5) + ",\"log_file\":" + JsonString(ValidUtf8(o.logFile)) + "}";
 }
 
 bool WriteReport(const std::string& file, const std::vector<TerminalOutcome>& outcomes, std::string& error) {

@@ -9,6 +9,9 @@
 // also gives the tool's own time outside the channel (tool_busy_pct_of_wire) and the
 // signing in it (sign_pct_of_wire). The tool signs each next packet while the current one
 // crosses the line, so that time overlaps the wire instead of adding to the excess.
+//  - the cost of the session log and report events: the unpaced 1 MiB transfer with no one
+//    listening and with the log writer and report collector listening, one after the other
+//    in each repetition (order alternating), as wall time and CPU besides signing.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -18,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "app/session_log.h"
+#include "app/terminal_report.h"
 #include "engine/packet.h"
 #include "engine/session.h"
 #include "engine/transfer.h"
@@ -98,8 +103,10 @@ struct TransferResult {
     double tool_busy_seconds = 0;  // the transfer's wall time outside the channel's calls
 };
 
-// One terminal in its loader, command 48, then the timed send_image.
-TransferResult TransferImage(benchmark::State& state, size_t image_length, uint32_t baud) {
+// One terminal in its loader, command 48, then the timed send_image; events (may be null)
+// hear the session as the program's log writer and report collector do.
+TransferResult TransferImage(benchmark::State& state, size_t image_length, uint32_t baud,
+                             ISessionEvents* events = nullptr) {
     TransferResult result;
     SimBench bench;
     sim::TerminalSettings settings;
@@ -116,6 +123,7 @@ TransferResult TransferImage(benchmark::State& state, size_t image_length, uint3
     s.app = &session.app;
     s.channel = &channel;
     s.view = &session.view;
+    s.events = events;
     s.nPort = static_cast<uint32_t>(session.port);
     std::array<char, 256> message{};
     if (send_command(s, kCmdOpenDownload, CharPayload('0'), {}, message) != 0) {
@@ -190,6 +198,50 @@ void BM_ImagePacedAgainstWireTime(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * length));
 }
+// The same unpaced transfer with and without the session log and report listening.
+void BM_SessionLogCost(benchmark::State& state) {
+    const size_t length = 1024 * 1024;
+    const double chunks = static_cast<double>((length + kImageChunk - 1) / kImageChunk);
+    bool logsFirst = false;
+    for (auto _ : state) {
+        TempDir dir;
+        RecordingPortView rows;
+        ReportingPortView report(rows);
+        SessionLogWriter logs(dir.File("logs"), {});
+        SessionEventsFan events;
+        events.Add(report);
+        events.Add(logs);
+        TransferResult off;
+        TransferResult on;
+        double writeSeconds = 0;
+        for (const bool withLogs : {logsFirst, !logsFirst}) {
+            if (!withLogs) {
+                off = TransferImage(state, length, 0);
+                continue;
+            }
+            events.SessionBegan(1, "1");
+            on = TransferImage(state, length, 0, &events);
+            const auto start = std::chrono::steady_clock::now();
+            events.SessionEnded(1);
+            writeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
+        logsFirst = !logsFirst;
+        if (!off.ok || !on.ok || logs.PathOf(1).empty()) {
+            state.SkipWithError("a transfer failed or no log was written");
+            return;
+        }
+        state.SetIterationTime(on.seconds);
+        state.counters["off_s"] = off.seconds;
+        state.counters["on_s"] = on.seconds;
+        state.counters["on_vs_off_pct"] = (on.seconds / off.seconds - 1.0) * 100.0;
+        state.counters["other_cpu_us_per_chunk_off"] = (off.cpu_seconds - off.sign_cpu_seconds) / chunks * 1e6;
+        state.counters["other_cpu_us_per_chunk_on"] = (on.cpu_seconds - on.sign_cpu_seconds) / chunks * 1e6;
+        state.counters["cpu_on_vs_off_pct"] = (on.cpu_seconds / off.cpu_seconds - 1.0) * 100.0;
+        state.counters["log_write_ms"] = writeSeconds * 1e3;
+    }
+}
+BENCHMARK(BM_SessionLogCost)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_ImagePacedAgainstWireTime)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -65,8 +65,9 @@ int compare_identity(Session& s, std::string_view tusn) {
     if (message.empty()) {
         return 0;
     }
+    const int code = kIdentityResultCode;
+    s.Events().Result(static_cast<int>(s.nPort), false, &code, message, false);
     if (s.view != nullptr) {
-        const int code = kIdentityResultCode;
         s.view->SetResult(static_cast<int>(s.nPort), 0, &code, message);
     }
     return 1;

@@ -76,6 +76,7 @@ public:
             !DownloadAudio() || !ApplySettings()) {
             return;
         }
+        s_.Events().Result(Port(), true, nullptr, "PASS", false);
         s_.view->SetResult(Port(), 1, nullptr, "PASS");
     }
 
@@ -100,9 +101,24 @@ private:
         dataLength_ = 0;
     }
 
-    // Reports the failure of a step; code null when the step reports none.
-    void Fail(const int* code) { s_.view->SetResult(Port(), 0, code, std::string(Message())); }
+    // Reports the failure of a step; code null when the step reports none. An interim
+    // failure is followed by more of the session.
+    void Fail(const int* code, bool interim = false) {
+        s_.Events().Result(Port(), false, code, Message(), interim);
+        s_.view->SetResult(Port(), 0, code, std::string(Message()));
+    }
     void Fail(int code) { Fail(&code); }
+
+    void Step(int step, int bShowProgress, uint32_t total) {
+        s_.Events().Step(Port(), step, total);
+        s_.view->SetStep(Port(), step, bShowProgress, total);
+    }
+
+    // Tells the record keepers how a plain-text command was answered.
+    void ReportPlainText(std::string_view sent, bool answered, std::string_view answer) {
+        const std::string_view reason = Message().empty() ? std::string_view("stopped") : Message();
+        s_.Events().PlainText(Port(), sent, answered ? answer : reason);
+    }
 
     // Pauses for ms in short slices; ends early when the session is stopped, and then the
     // next exchange fails at once.
@@ -144,6 +160,7 @@ private:
         s_.response_timeout = kIdentifyTimeoutMs;
         if (SendCommand(kCmdVersion, std::span<const uint8_t>())) {
             const std::vector<std::string_view> parts = SplitAtCrLf(DataText());
+            ReportLoaderVersion(parts);
             if (parts.size() < 3) {
                 SetMessage(message_, "Get fwversion failed");
                 Fail(kCodeVersion);
@@ -152,13 +169,25 @@ private:
             s_.view->SetStepText(Port(), std::string(parts[2]));
             return true;
         }
-        // No answer to the version request: the terminal runs its application. A stopped
-        // session ends with this report rather than talk to the terminal again.
-        Fail(nullptr);
-        if (!s_.Running()) {
+        // No answer to the version request: the terminal runs its application, and this
+        // report is interim. A stopped session ends with it rather than talk to the
+        // terminal again.
+        const bool goesOn = s_.Running();
+        Fail(nullptr, goesOn);
+        if (!goesOn) {
             return false;
         }
         return CheckIdentity() && EnterLoader();
+    }
+
+    void ReportLoaderVersion(const std::vector<std::string_view>& parts) {
+        std::string line;
+        for (const std::string_view part : parts) {
+            if (!part.empty()) {
+                line += (line.empty() ? "" : " | ") + std::string(part);
+            }
+        }
+        s_.Events().LoaderVersion(Port(), line);
     }
 
     bool CheckIdentity() {
@@ -166,17 +195,22 @@ private:
             return true;
         }
         std::array<char, kReaderBufferSize + 1> tusn{};
-        if (!WritePlainText(kReadTusn) || read_tusn_reply(s_, message_, tusn) != 0) {
+        const bool read = WritePlainText(kReadTusn) && read_tusn_reply(s_, message_, tusn) == 0;
+        ReportPlainText(kReadTusn, read, BufferText(tusn));
+        if (!read) {
             SetMessage(message_, "READ TUSN ERROR");
             Fail(kCodePlainText);
             return false;
         }
+        s_.Events().Tusn(Port(), BufferText(tusn));
         return compare_identity(s_, BufferText(tusn)) == 0;
     }
 
     bool EnterLoader() {
         Sleep(kPlainTextGapMs);
-        if (!WritePlainText(kGotoFastboot) || wait_okay(s_, message_) != 0) {
+        const bool okay = WritePlainText(kGotoFastboot) && wait_okay(s_, message_) == 0;
+        ReportPlainText(kGotoFastboot, okay, "OKAY");
+        if (!okay) {
             Fail(kCodePlainText);
             return false;
         }
@@ -213,9 +247,13 @@ private:
     }
 
     bool SendImage(int step, std::span<const uint8_t> image) {
-        s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(image.size()));
+        Step(step, 1, static_cast<uint32_t>(image.size()));
         message_.fill(0);
-        return s_.Running() && send_image(s_, image, message_) == 0;
+        if (!s_.Running() || send_image(s_, image, message_) != 0) {
+            return false;
+        }
+        s_.Events().ImageDelivered(Port(), image);
+        return true;
     }
 
     // The loader answered that the application runs: switch auto-run off and reset the
@@ -244,7 +282,7 @@ private:
     }
 
     bool SendBlock(int step, uint32_t cmd, std::span<const uint8_t> block, int code) {
-        s_.view->SetStep(Port(), step, 1, static_cast<uint32_t>(block.size()));
+        Step(step, 1, static_cast<uint32_t>(block.size()));
         message_.fill(0);
         if (!s_.Running() || send_block(s_, cmd, block, message_) != 0) {
             Fail(code);
@@ -277,7 +315,7 @@ private:
             !SendRecord(kCmdFsConfig, FsConfigRecord(app_.fsType, app_.fsDMA, app_.fsBaud), nullptr)) {
             return false;
         }
-        s_.view->SetStep(Port(), kStepErase, 1, 100);
+        Step(kStepErase, 1, 100);
         if (!SendRecord(kCmdErase, EraseRecord(), &kCodeErase)) {
             return false;
         }
@@ -328,7 +366,7 @@ private:
                 return false;
             }
             const std::span<const uint8_t> bytes = LoadedBytes(file.pData, file.nSize);
-            s_.view->SetStep(Port(), kStepFile, 1, static_cast<uint32_t>(bytes.size()));
+            Step(kStepFile, 1, static_cast<uint32_t>(bytes.size()));
             message_.fill(0);
             if (!s_.Running() || send_file(s_, bytes, file_target, message_) != 0) {
                 Fail(code);
@@ -389,9 +427,11 @@ private:
         if (app_.b_checkSP == 0) {
             return true;
         }
-        s_.view->SetStep(Port(), kStepWaiting, 0, 0);
+        Step(kStepWaiting, 0, 0);
         Sleep(kCheckSpDelayMs);
-        if (!WritePlainText(kCheckSp) || wait_okay(s_, message_) != 0) {
+        const bool okay = WritePlainText(kCheckSp) && wait_okay(s_, message_) == 0;
+        ReportPlainText(kCheckSp, okay, "OKAY");
+        if (!okay) {
             Fail(kCodePlainText);
             return false;
         }
@@ -418,6 +458,7 @@ int MainProcess(_THREAD_PARA_T* para) {
     s.app = para->pApp;
     s.channel = para->pChannel;
     s.view = para->pApp->portView;
+    s.events = para->pApp->sessionEvents;
     s.nPort = para->nPort;
     s.stop = &para->bStop;
     s.clock = &DefaultClock();

@@ -9,6 +9,7 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "engine/port_view.h"
+#include "engine/session_events.h"
 #include "modules/channel/channel_abi.h"
 #include "platform/tick.h"
 
@@ -18,11 +19,17 @@ struct Session {
     CKorvaneAppDownloadApp* app = nullptr;
     IChannel* channel = nullptr;
     IPortView* view = nullptr;
+    ISessionEvents* events = nullptr;  // who keeps a record of the session (may be null)
     uint32_t nPort = 0;
     // Wait for the first byte of an answer, in ms; changed along the session's steps.
     uint32_t response_timeout = 5000;
     const std::atomic<bool>* stop = nullptr;  // the session's own stop flag (may be null)
     Clock* clock = &DefaultClock();
+
+    ISessionEvents& Events() const {
+        static ISessionEvents none;
+        return events != nullptr ? *events : none;
+    }
 
     // False once the run was stopped (b_running cleared) or this session was told to stop.
     bool Running() const {

@@ -25,11 +25,29 @@ struct PreparedFrame {
     std::array<uint8_t, kMaxFrame> bytes{};
     int length = -1;     // -1: the escaped packet did not fit
     size_t escaped = 0;  // the escaped packet's length
+    size_t payload = 0;  // the payload's length
 };
 
 void PrepareFrame(Session& s, uint32_t cmd, std::span<const uint8_t> payload, PreparedFrame& frame) {
     frame.length = build_command_frame(s.app, payload, frame.bytes.data(), cmd, &frame.escaped,
                                        [&s] { return !s.Running(); });
+    frame.payload = payload.size();
+}
+
+// Tells the session's record keepers how one packet exchange went; result as the
+// exchange returned it, its reason in message.
+void ReportPacket(Session& s, uint32_t cmd, size_t length, size_t index, uint32_t startMs, int result,
+                  MessageBuffer message) {
+    PacketEvent packet;
+    packet.command = cmd;
+    packet.length = length;
+    packet.index = index;
+    packet.status = result == 0 ? std::string_view("OK") : BufferText(message);
+    if (packet.status.empty()) {
+        packet.status = "stopped";
+    }
+    packet.ms = s.clock->Now() - startMs;
+    s.Events().Packet(static_cast<int>(s.nPort), packet);
 }
 
 // Writes a prepared frame: 0, or -1 with the reason in message (left as it is when the
@@ -104,14 +122,18 @@ int SendPacketSequence(Session& s, uint32_t cmd, size_t count, const PayloadOf& 
             PrepareFrame(s, cmd, payload_of(index), current);
         }
         SetMessage(message, "");
+        const uint32_t start = s.clock->Now();
         if (WriteFrame(s, current, message) != 0) {
+            ReportPacket(s, cmd, current.payload, index, start, -1, message);
             return -1;
         }
         next_is_prepared = build_ahead && index + 1 < count;
         if (next_is_prepared) {
             PrepareFrame(s, cmd, payload_of(index + 1), next);
         }
-        if (await_answer_to(index) != 0) {
+        const int answered = await_answer_to(index);
+        ReportPacket(s, cmd, current.payload, index, start, answered, message);
+        if (answered != 0) {
             return -1;
         }
     }
@@ -140,6 +162,30 @@ int SendBlockPackets(Session& s, uint32_t cmd, std::span<const uint8_t> data, ui
         return 0;
     };
     return SendPacketSequence(s, cmd, chunks + 2, payload_of, await_answer_to, message);
+}
+
+// Writes a record command and waits for its answer (two for the erase): 0, or -1 with the
+// reason in message.
+int SendRecordPacket(Session& s, uint32_t cmd, const Record& payload, MessageBuffer message) {
+    if (WriteCommand(s, cmd, payload, message) != 0) {
+        return -1;
+    }
+    if (cmd == kCmdErase) {
+        // The erase is answered twice unless the first answer carries no text; how long
+        // the second takes depends on whether the flash already had the right size.
+        s.response_timeout = kEraseFirstTimeoutMs;
+        ResponseData first{};
+        uint32_t length = 0;
+        if (check_response(s, first, message, &length) != 0) {
+            return -1;
+        }
+        const std::string_view text = BufferText(std::span<const uint8_t>(first.data(), length));
+        if (text.empty()) {
+            return 0;
+        }
+        s.response_timeout = text == kEqualSize ? kEraseEqualSizeTimeoutMs : kEraseFullTimeoutMs;
+    }
+    return AwaitAnswerIntoMessage(s, message);
 }
 
 }  // namespace
@@ -190,10 +236,13 @@ uint32_t ImageLoadAddress(std::span<const uint8_t> image) { return GetU32(image.
 int send_command(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
                  MessageBuffer message, uint32_t* length) {
     SetMessage(message, "");
-    if (WriteCommand(s, cmd, payload, message) != 0) {
-        return -1;
+    const uint32_t start = s.clock->Now();
+    int result = WriteCommand(s, cmd, payload, message);
+    if (result == 0) {
+        result = check_response(s, data, message, length);
     }
-    return check_response(s, data, message, length);
+    ReportPacket(s, cmd, payload.size(), 0, start, result, message);
+    return result;
 }
 
 int send_image(Session& s, std::span<const uint8_t> image, MessageBuffer message) {
@@ -220,25 +269,10 @@ int send_record(Session& s, uint32_t cmd, const Record& record, MessageBuffer me
     std::copy_n(record.begin(), used, payload.begin());
 
     SetMessage(message, "");
-    if (WriteCommand(s, cmd, payload, message) != 0) {
-        return -1;
-    }
-    if (cmd == kCmdErase) {
-        // The erase is answered twice unless the first answer carries no text; how long
-        // the second takes depends on whether the flash already had the right size.
-        s.response_timeout = kEraseFirstTimeoutMs;
-        ResponseData first{};
-        uint32_t length = 0;
-        if (check_response(s, first, message, &length) != 0) {
-            return -1;
-        }
-        const std::string_view text = BufferText(std::span<const uint8_t>(first.data(), length));
-        if (text.empty()) {
-            return 0;
-        }
-        s.response_timeout = text == kEqualSize ? kEraseEqualSizeTimeoutMs : kEraseFullTimeoutMs;
-    }
-    return AwaitAnswerIntoMessage(s, message);
+    const uint32_t start = s.clock->Now();
+    const int result = SendRecordPacket(s, cmd, payload, message);
+    ReportPacket(s, cmd, payload.size(), 0, start, result, message);
+    return result;
 }
 
 int send_file(Session& s, std::span<const uint8_t> file, std::string_view target_path, MessageBuffer message) {

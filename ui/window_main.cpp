@@ -4,11 +4,16 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/front_ends.h"
 #include "app/port_rows.h"
 #include "app/run_control.h"
+#include "app/run_records.h"
+#include "app/terminal_report.h"
 #include "platform/module_path.h"
 #include "ui/CMainFrame.h"
 #include "ui/resources.h"
@@ -19,6 +24,27 @@ namespace korvane {
 namespace {
 
 constexpr int kStartupEnded = 2;
+// How often finished sessions are collected for the report and their logs written.
+constexpr int kCollectMs = 500;
+
+// Rewrites the report after each finished terminal, so that it is whole at any moment;
+// a report that cannot be written is told once, on stderr.
+class ReportKeeper {
+public:
+    explicit ReportKeeper(std::string file) : file_(std::move(file)) {}
+
+    void Write(const std::vector<TerminalOutcome>& outcomes) {
+        std::string error;
+        if (file_.empty() || WriteReport(file_, outcomes, error) || std::exchange(told_, true)) {
+            return;
+        }
+        std::fprintf(stderr, "KorvaneAppDownload: %s\n", error.c_str());
+    }
+
+private:
+    std::string file_;
+    bool told_ = false;
+};
 
 void ScheduleScreenshot(CMainFrame& frame, const WindowOptions& options) {
     QTimer::singleShot(options.screenshotAfterMs, &frame, [&frame, file = options.screenshotFile] {
@@ -37,7 +63,8 @@ int RunWindow(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("KorvaneAppDownload"));
     EnsureUiResources();
 
-    const WindowOptions options = ParseWindowOptions(QCoreApplication::arguments());
+    const WindowOptions options =
+        ParseWindowOptions(QCoreApplication::arguments(), QProcessEnvironment::systemEnvironment());
     if (!options.error.empty()) {
         std::fprintf(stderr, "KorvaneAppDownload: %s\n", options.error.c_str());
         return kStartupEnded;
@@ -46,8 +73,30 @@ int RunWindow(int argc, char** argv) {
     CKorvaneAppDownloadApp app;
     PortRows rows(app);
     app.portView = &rows;
-    CMainFrame frame(app, rows);
+    // A warning about the logs comes while run control handles a port; its message box
+    // waits for the event loop.
+    CMainFrame* warnOn = nullptr;
+    RunRecords records(rows, options.logDir, [&warnOn](const std::string& warning) {
+        if (warnOn != nullptr) {
+            QTimer::singleShot(0, warnOn, [frame = warnOn, warning] { frame->Sink().ShowMessage(warning); });
+        }
+    });
+    RunControlParts parts;
+    parts.view = &records.View();
+    parts.events = &records.Events();
+    CMainFrame frame(app, rows, nullptr, nullptr, std::move(parts));
+    warnOn = &frame;
     app.messageSink = &frame.Sink();
+    ReportKeeper report(options.reportFile);
+    QTimer collector;
+    if (!options.reportFile.empty() || !options.logDir.empty()) {
+        QObject::connect(&collector, &QTimer::timeout, &frame, [&] {
+            if (records.Collect(frame.Run()) > 0) {
+                report.Write(records.Finished());
+            }
+        });
+        collector.start(kCollectMs);
+    }
 
     // The operator sees the window while the configuration and images load. The window
     // is given the whole screen first, so it fills it even without a window manager.
@@ -72,7 +121,10 @@ int RunWindow(int argc, char** argv) {
         ScheduleScreenshot(frame, options);
     }
     const int status = QApplication::exec();
+    collector.stop();
+    records.Collect(frame.Run());
     frame.OnStop();
+    report.Write(records.Finished());
     app.portView = nullptr;
     app.messageSink = nullptr;
     app.ExitInstance();

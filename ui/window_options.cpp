@@ -2,7 +2,7 @@
 
 namespace korvane {
 
-WindowOptions ParseWindowOptions(const QStringList& arguments) {
+WindowOptions ParseWindowOptions(const QStringList& arguments, const QProcessEnvironment& environment) {
     WindowOptions options;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& option = arguments[i];
@@ -11,6 +11,10 @@ WindowOptions ParseWindowOptions(const QStringList& arguments) {
             options.autostart = true;
         } else if (option == QLatin1String("--config-dir") && hasValue) {
             options.configDir = arguments[++i].toStdString();
+        } else if (option == QLatin1String("--report") && hasValue && !arguments[i + 1].isEmpty()) {
+            options.reportFile = arguments[++i].toStdString();
+        } else if (option == QLatin1String("--log-dir") && hasValue && !arguments[i + 1].isEmpty()) {
+            options.logDir = arguments[++i].toStdString();
         } else if (option == QLatin1String("--screenshot") && hasValue) {
             options.screenshotFile = arguments[++i];
         } else if (option == QLatin1String("--after") && hasValue) {
@@ -25,6 +29,12 @@ WindowOptions ParseWindowOptions(const QStringList& arguments) {
             options.error = "unknown or incomplete option: " + option.toStdString();
             return options;
         }
+    }
+    if (options.reportFile.empty()) {
+        options.reportFile = environment.value(QStringLiteral("KORVANE_REPORT")).toStdString();
+    }
+    if (options.logDir.empty()) {
+        options.logDir = environment.value(QStringLiteral("KORVANE_LOG_DIR")).toStdString();
     }
     return options;
 }

@@ -2,6 +2,7 @@
 // Thread safety: plain data.
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <string>
 
@@ -12,10 +13,13 @@ struct WindowOptions {
     bool autostart = false;   // --autostart: press Start once start-up is done
     QString screenshotFile;   // --screenshot FILE: save a picture of the window, then quit
     int screenshotAfterMs = 3000;  // --after MS: how long after start-up the picture is taken
+    std::string reportFile;   // --report FILE: one row per finished terminal (CSV, or JSON lines for .jsonl)
+    std::string logDir;       // --log-dir DIR: one log file per terminal session
     std::string error;        // why the options were refused; empty when they were taken
 };
 
-// Reads the options after the program name; unknown options are refused.
-WindowOptions ParseWindowOptions(const QStringList& arguments);
+// Reads the options after the program name; unknown options are refused. A report or
+// log folder not given here is taken from KORVANE_REPORT or KORVANE_LOG_DIR in `environment`.
+WindowOptions ParseWindowOptions(const QStringList& arguments, const QProcessEnvironment& environment);
 
 }  // namespace korvane

@@ -2,8 +2,10 @@
 // pictures, what it keeps of each terminal and the report it writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "app/console_options.h"
 #include "app/console_view.h"
 #include "app/terminal_report.h"
+#include "crypto/digest.h"
 #include "tests/fixtures/fake_clock.h"
 #include "tests/fixtures/recording_port_view.h"
 #include "tests/fixtures/temp_dir.h"
@@ -38,9 +41,17 @@ TEST(ConsoleOptions, CountTimeoutAndReport) {
     EXPECT_EQ(options.timeoutSeconds, 90);
     EXPECT_EQ(options.reportFile, "out.jsonl");
 
+    ConsoleOptions logged;
+    ASSERT_TRUE(Parse({"--log-dir", "/tmp/logs", "--quiet"}, logged, error)) << error;
+    EXPECT_EQ(logged.logDir, "/tmp/logs");
+    EXPECT_TRUE(logged.quiet);
+    EXPECT_FALSE(options.quiet);
+    EXPECT_EQ(options.logDir, "");
+
     const std::vector<std::vector<std::string>> refused = {
         {"--count"}, {"--count", "0"}, {"--count", "-2"}, {"--count", "4x"}, {"--count", ""},
         {"--timeout", "1.5"}, {"--timeout", "99999999999"}, {"--report"}, {"--report", ""},
+        {"--log-dir"}, {"--log-dir", ""},
     };
     for (const auto& args : refused) {
         ConsoleOptions refusedOptions;
@@ -118,55 +129,106 @@ protected:
     FakeClock clock_;
 };
 
-TEST_F(ConsoleViewTest, PlainLinesForEveryChangeAndFewProgressLines) {
+TEST_F(ConsoleViewTest, PlainLinesForEveryChangeInTheWindowsColumnOrder) {
     ConsoleView view(file_, false, 200, clock_);
+    view.SessionBegan(4, "2");
     view.Observe(MakeRow(4, "", ""));  // just added: no step to tell yet
     PortRow row = MakeRow(4, "Connecting", "In progress");
+    clock_.Advance(1500);
     view.Observe(row);
     view.Observe(row);  // nothing changed
     EXPECT_EQ(Written(), "");  // kept until the front end writes
     view.Show({});
-    EXPECT_EQ(Lines(Written()), 1U);
+    const std::string first = Written();
+    EXPECT_EQ(Lines(first), 1U);
+    // Port, step text, status, progress, elapsed seconds of the session, binding position.
+    EXPECT_NE(first.find("COM4   QV41C_LD_V1.0.0         Connecting             In progress   1.5s    #2"),
+              std::string::npos)
+        << first;
 
     // A step that lasts less than one turn of the loop still gets its line.
     row.cells[kColStatus] = "Downloading Logo";
-    row.barVisible = true;
-    row.barTotal = 100;
     view.Observe(row);
-    row.cells[kColStatus] = "Downloading main app";
-    view.Observe(row);
-    for (uint32_t done = 1; done <= 40; ++done) {  // 40 chunks within 400 ms
-        row.barDone = done;
-        clock_.Advance(10);
-        view.Observe(row);
-    }
-    view.Show({});
-    EXPECT_EQ(Lines(Written()), 3U);
-    clock_.Advance(200);
-    view.Observe(row);
-    view.Show({});
-    EXPECT_EQ(Lines(Written()), 4U);
-    EXPECT_NE(Written().find("Downloading Logo"), std::string::npos);
-    EXPECT_NE(Written().find("40%"), std::string::npos);
-
     row.cells[kColStatus] = "Finish";
     row.cells[kColProgress] = "Passed";
-    row.barVisible = false;
     view.Observe(row);
     view.Observe(MakeRow(5, "Connecting", "In progress"));  // another port has its own lines
     view.Flush({});
-    const std::vector<std::string> lines = [&] {
-        std::vector<std::string> all;
-        std::istringstream in(Written());
-        for (std::string line; std::getline(in, line);) {
-            all.push_back(line);
+    const std::string all = Written();
+    EXPECT_EQ(Lines(all), 4U);
+    EXPECT_NE(all.find("Downloading Logo"), std::string::npos);
+    EXPECT_NE(all.find("Finish                 Passed"), std::string::npos) << all;
+    EXPECT_NE(all.find("COM5"), std::string::npos);
+    EXPECT_EQ(all.find("\x1b["), std::string::npos);
+}
+
+TEST_F(ConsoleViewTest, ProgressLinesAtEachTenthOrEveryTwoSeconds) {
+    struct Case {
+        const char* name;
+        uint32_t total;
+        uint32_t chunk;
+        int chunks;
+        uint32_t msPerChunk;
+        std::vector<int> percents;  // of the progress lines after the step's own line (0%)
+    };
+    const Case cases[] = {
+        {"fast: one line per tenth", 1000, 25, 40, 10, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}},
+        {"big chunks: each new tenth once", 100, 35, 3, 10, {35, 70, 100}},
+        {"slow: every 2 s within a tenth", 1000, 5, 20, 500, {2, 4, 6, 8, 10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::FILE* file = std::tmpfile();
+        testing::FakeClock clock;
+        ConsoleView view(file, false, 200, clock);
+        PortRow row = MakeRow(6, "Downloading main app", "In progress");
+        row.barVisible = true;
+        row.barTotal = c.total;
+        view.Observe(row);
+        for (int k = 1; k <= c.chunks; ++k) {
+            row.barDone = std::min(c.total, c.chunk * static_cast<uint32_t>(k));
+            clock.Advance(c.msPerChunk);
+            view.Observe(row);
         }
-        return all;
-    }();
-    ASSERT_EQ(lines.size(), 6U);
-    EXPECT_NE(lines[4].find("Passed"), std::string::npos);
-    EXPECT_NE(lines[5].find("COM5"), std::string::npos);
-    EXPECT_EQ(lines[5].find("\x1b["), std::string::npos);
+        view.Flush({});
+        std::fflush(file);
+        std::rewind(file);
+        std::vector<int> percents;
+        char line[512];
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            const std::string text(line);
+            const size_t at = text.find('%');
+            ASSERT_NE(at, std::string::npos) << text;
+            percents.push_back(std::stoi(text.substr(text.rfind(' ', at) + 1)));
+        }
+        std::fclose(file);
+        ASSERT_FALSE(percents.empty());
+        EXPECT_EQ(percents.front(), 0);
+        EXPECT_EQ(std::vector<int>(percents.begin() + 1, percents.end()), c.percents);
+    }
+}
+
+TEST_F(ConsoleViewTest, AnInterimResultIsNotAFailure) {
+    ConsoleView view(file_, false, 200, clock_);
+    view.SessionBegan(7, "1");
+    const int code = 5;
+    view.Result(7, false, nullptr, "Time out", true);
+    view.Observe(MakeRow(7, "Finish", "Failed:Time out"));
+    view.Step(7, kStepMainApp, 1000);  // the session goes on in the loader
+    view.Observe(MakeRow(7, "Downloading main app", "In progress"));
+    view.Result(7, false, &code, "Time out", false);
+    view.Observe(MakeRow(7, "Finish", "Failed:Time out "));
+    view.Flush({});
+    std::istringstream in(Written());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_NE(lines[0].find("In application         sent to loader (Time out)"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find("Failed"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find("Finish"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[2].find("Finish                 Failed:Time out"), std::string::npos) << lines[2];
 }
 
 TEST_F(ConsoleViewTest, LiveLinesAreRedrawnInPlaceAFewTimesASecond) {
@@ -175,7 +237,7 @@ TEST_F(ConsoleViewTest, LiveLinesAreRedrawnInPlaceAFewTimesASecond) {
     view.Show(two);
     const std::string first = Written();
     EXPECT_EQ(first.rfind("\x1b[J", 0), 0U);
-    EXPECT_EQ(Lines(first), 2U);
+    EXPECT_EQ(Lines(first), 3U);  // the rows and the summary
 
     clock_.Advance(50);
     view.Show(two);  // too soon: not drawn again
@@ -184,12 +246,27 @@ TEST_F(ConsoleViewTest, LiveLinesAreRedrawnInPlaceAFewTimesASecond) {
     clock_.Advance(200);
     view.Show({two[0]});
     const std::string second = Written().substr(first.size());
-    // Up over the two lines drawn, clear them, draw the one row left.
-    EXPECT_EQ(second.rfind("\x1b[2A\r\x1b[J", 0), 0U) << second;
-    EXPECT_EQ(Lines(second), 1U);
+    // Up over the three lines drawn, clear them, draw the one row left and the summary.
+    EXPECT_EQ(second.rfind("\x1b[3A\r\x1b[J", 0), 0U) << second;
+    EXPECT_EQ(Lines(second), 2U);
 
     view.Flush({});
-    EXPECT_EQ(Written().substr(first.size() + second.size()), "\x1b[1A\r\x1b[J");
+    EXPECT_EQ(Written().substr(first.size() + second.size()).rfind("\x1b[2A\r\x1b[Jpassed 0", 0), 0U);
+}
+
+TEST_F(ConsoleViewTest, TheLiveSummaryCountsResultsAndTheByteRate) {
+    ConsoleView view(file_, true, 100, clock_);
+    uint64_t bytes = 0;
+    view.SetByteCounter([&bytes] { return bytes; });
+    view.Show({});
+    clock_.Advance(2000);
+    bytes = 4096 * 2;
+    view.Result(4, false, nullptr, "Time out", true);  // in its application: still in progress
+    view.Flush({MakeRow(1, "Finish", "Passed"), MakeRow(2, "Finish", "Failed:remote: busy"),
+                MakeRow(3, "Downloading Logo", "In progress"), MakeRow(4, "Finish", "Failed:Time out"),
+                MakeRow(5, "Unplugged", "Unplugged")});
+    const std::string text = Written();
+    EXPECT_NE(text.find("passed 1, failed 1, in progress 2, 4.0 KiB/s\n"), std::string::npos) << text;
 }
 
 TEST(TerminalReport, KeepsTheFinalResultTheBytesAndTheTime) {
@@ -235,17 +312,99 @@ TEST(TerminalReport, KeepsTheFinalResultTheBytesAndTheTime) {
     EXPECT_EQ(none.message, "no result");
 }
 
-TEST(TerminalReport, LinesAreValidCsvAndJson) {
-    TerminalOutcome passed{3, "1", true, "PASS", std::nullopt, 1048576, 12.25};
-    EXPECT_EQ(ReportCsvLine(passed), "3,1,Passed,PASS,,1048576,12.2");
-    EXPECT_EQ(ReportJsonLine(passed),
-              R"({"port":3,"binding_position":1,"result":"Passed","message":"PASS","command":null,"bytes":1048576,"seconds":12.2})");
+TEST(TerminalReport, SessionEventsGiveTimesIdentityImagesAndUnpluggedTerminals) {
+    FakeClock clock(1000);
+    testing::RecordingPortView rows;
+    ReportingPortView view(rows, clock);
+    const std::vector<uint8_t> main(1000, 0x5A);
+    const std::vector<uint8_t> second = {'a', 'b', 'c'};
+    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
 
+    // In its application first (interim), then loaded with two images, then pulled out:
+    // the pass stands.
+    view.SetStep(3, kStepConnecting, 0, 0);
+    view.SessionBegan(3, "1");
+    view.Result(3, false, nullptr, "Time out", true);
+    view.SetResult(3, 0, nullptr, "Time out");
+    view.Tusn(3, "000050QV41C0001");
+    view.LoaderVersion(3, "QV41C | V1");
+    view.ImageDelivered(3, main);
+    view.ImageDelivered(3, second);
+    view.Result(3, true, nullptr, "PASS", false);
+    view.SetResult(3, 1, nullptr, "PASS");
+    view.SetStep(3, kStepUnplugged, 0, 0);
+    TerminalOutcome outcome = view.Outcome(3);
+    EXPECT_TRUE(outcome.passed);
+    EXPECT_TRUE(std::regex_match(outcome.startedAt, iso)) << outcome.startedAt;
+    EXPECT_TRUE(std::regex_match(outcome.finishedAt, iso)) << outcome.finishedAt;
+    EXPECT_EQ(outcome.tusn, "000050QV41C0001");
+    EXPECT_EQ(outcome.loaderVersion, "QV41C | V1");
+    EXPECT_EQ(outcome.imageMd5, Md5Hex(main.data(), main.size()) + " 900150983cd24fb0d6963f7d28e17f72");
+
+    // Pulled out in the middle, after only an interim result: failed as Unplugged.
+    view.SetStep(4, kStepConnecting, 0, 0);
+    view.SessionBegan(4, "2");
+    view.Result(4, false, nullptr, "Time out", true);
+    view.SetResult(4, 0, nullptr, "Time out");
+    view.SetStep(4, kStepLogo, 1, 100);
+    view.SetProgress(4, 40);
+    clock.Advance(3000);
+    view.SetStep(4, kStepUnplugged, 0, 0);
+    outcome = view.Outcome(4);
+    EXPECT_FALSE(outcome.passed);
+    EXPECT_EQ(outcome.message, "Unplugged");
+    EXPECT_EQ(outcome.command, std::nullopt);
+    EXPECT_EQ(outcome.bytes, 40U);
+    EXPECT_DOUBLE_EQ(outcome.seconds, 3.0);
+    EXPECT_TRUE(std::regex_match(outcome.finishedAt, iso));
+    EXPECT_EQ(outcome.imageMd5, "");
+
+    // A failure of its own before the unplugging stays what it was.
+    view.SetStep(5, kStepConnecting, 0, 0);
+    const int code = 4;
+    view.Result(5, false, &code, "Port lost", false);
+    view.SetResult(5, 0, &code, "Port lost");
+    view.SetStep(5, kStepUnplugged, 0, 0);
+    EXPECT_EQ(view.Outcome(5).message, "Port lost");
+    EXPECT_EQ(view.Outcome(5).command, 4);
+
+    // Bytes of the whole run, a replaced session on a port included.
+    view.SetStep(4, kStepConnecting, 0, 0);
+    view.SetStep(4, kStepLogo, 1, 100);
+    view.SetProgress(4, 100);
+    EXPECT_EQ(view.TotalBytes(), 140U);
+}
+
+TEST(TerminalReport, LinesAreValidCsvAndJsonWithTheOldColumnsFirst) {
+    TerminalOutcome passed{3, "1", true, "PASS", std::nullopt, 1048576, 12.25};
+    passed.startedAt = "2026-12-10T16:52:34+01:00";
+    passed.finishedAt = "2026-12-10T16:52:46+01:00";
+    passed.tusn = "000050QV41C0001";
+    passed.loaderVersion = "QV41C | LOADER | V1.0.0";
+    passed.imageMd5 = "0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210";
+    passed.logFile = "/var/log/korvane/COM3_20261210-165234-000_pos1.log";
+    EXPECT_EQ(ReportCsvLine(passed),
+              "3,1,Passed,PASS,,1048576,12.2,2026-12-10T16:52:34+01:00,2026-12-10T16:52:46+01:00,000050QV41C0001,"
+              "QV41C | LOADER | V1.0.0,0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210,"
+              "/var/log/korvane/COM3_20261210-165234-000_pos1.log");
+    EXPECT_EQ(ReportJsonLine(passed),
+              R"({"port":3,"binding_position":1,"result":"Passed","message":"PASS","command":null,"bytes":1048576,)"
+              R"("seconds":12.2,"started_at":"2026-12-10T16:52:34+01:00","finished_at":"2026-12-10T16:52:46+01:00",)"
+              R"("tusn":"000050QV41C0001","loader_version":"QV41C | LOADER | V1.0.0",)"
+              R"("image_md5":"0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210",)"
+              R"("log_file":"/var/log/korvane/COM3_20261210-165234-000_pos1.log"})");
+
+    // What a terminal sends may hold anything: quotes, separators, control bytes, bad UTF-8.
     TerminalOutcome failed{12, "", false, "remote: \"bad\", again\n\xFF", 6000, 0, 0.5};
-    EXPECT_EQ(ReportCsvLine(failed), "12,,Failed,\"remote: \"\"bad\"\", again\n\xEF\xBF\xBD\",6000,0,0.5");
+    failed.tusn = "a,\"b\"";
+    failed.loaderVersion = "v\x01\xFE";
+    EXPECT_EQ(ReportCsvLine(failed), "12,,Failed,\"remote: \"\"bad\"\", again\n\xEF\xBF\xBD\",6000,0,0.5,,,"
+                                     "\"a,\"\"b\"\"\",v\x01\xEF\xBF\xBD,,");
     EXPECT_EQ(ReportJsonLine(failed),
               "{\"port\":12,\"binding_position\":null,\"result\":\"Failed\",\"message\":"
-              "\"remote: \\\"bad\\\", again\\u000a\xEF\xBF\xBD\",\"command\":6000,\"bytes\":0,\"seconds\":0.5}");
+              "\"remote: \\\"bad\\\", again\\u000a\xEF\xBF\xBD\",\"command\":6000,\"bytes\":0,\"seconds\":0.5,"
+              "\"started_at\":\"\",\"finished_at\":\"\",\"tusn\":\"a,\\\"b\\\"\",\"loader_version\":\"v\\u0001\xEF\xBF\xBD\","
+              "\"image_md5\":\"\",\"log_file\":\"\"}");
 }
 
 std::string ReadAll(const std::string& file) {

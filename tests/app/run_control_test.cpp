@@ -22,6 +22,7 @@
 #include "tests/discovery/watcher_fakes.h"
 #include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/recording_message_sink.h"
+#include "tests/fixtures/recording_session_events.h"
 #include "tests/fixtures/short_of_memory.h"
 
 namespace korvane {
@@ -167,6 +168,8 @@ private:
 constexpr const char* kTerminal = "Unisoc Usb Serial Port 0";
 using Events = std::vector<std::string>;
 
+using testing::RecordingSessionEvents;
+
 class RunControlTest : public ::testing::Test {
 protected:
     RunControlTest() {
@@ -178,6 +181,9 @@ protected:
         RunControlParts parts;
         parts.watcher = std::make_unique<CDevHound>(std::make_unique<testing::ScriptedPorts>(ports_), gate_);
         parts.sessionEntry = &FakeSessions::Body;
+        parts.events = &events_;
+        app_.bindingPorts[0] = "COM5";
+        app_.bindingCount = 1;
         run_ = std::make_unique<RunControl>(app_, rows_, sink_, [](uint32_t, int) { return true; }, std::move(parts));
     }
 
@@ -209,6 +215,7 @@ protected:
     }
 
     CKorvaneAppDownloadApp app_;
+    RecordingSessionEvents events_;
     PortRows rows_{app_};
     testing::RecordingMessageSink sink_;
     testing::PassGate gate_;
@@ -420,7 +427,9 @@ TEST_F(RunControlTest, UnplugEndsTheSessionAndReleasesItsChannel) {
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 5 115200", "close", "release"}));
     EXPECT_EQ(Row(5).cells[kColStatus], "Unplugged");
     EXPECT_EQ(Row(5).cells[kColStep], "Waiting...");
-    EXPECT_TRUE(run_->TakeEndedSessions().empty());  // torn down, not finished
+    // Cut short, it has ended all the same: the front end reports it.
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{5}));
+    EXPECT_TRUE(run_->TakeEndedSessions().empty());
 }
 
 TEST_F(RunControlTest, AReplugReusesTheRecordAndTheRow) {
@@ -429,6 +438,7 @@ TEST_F(RunControlTest, AReplugReusesTheRecordAndTheRow) {
     FakeSessions::Get().AwaitStarts(1);
     _THREAD_PARA_T* first = Record(5);
     run_->UpdatePortSession(5, 0);
+    EXPECT_EQ(run_->TakeEndedSessions(), (std::vector<uint32_t>{5}));
     run_->UpdatePortSession(5, 1);
     FakeSessions::Get().AwaitStarts(2);
 
@@ -494,6 +504,40 @@ TEST_F(RunControlTest, StopEndsEverySessionAndEmptiesTheList) {
         EXPECT_EQ(FakeChannelModule::Get().Events(id).back(), "release") << id;
     }
     EXPECT_TRUE(run_->TakeEndedSessions().empty());
+}
+
+TEST_F(RunControlTest, EverySessionRecordBeginsAndEndsOnce) {
+    StartWith({});
+    EXPECT_EQ(app_.sessionEvents, &events_);  // the engine's sessions report to the same keepers
+    // Binding positions as the rows show them: COM5 is bound to 1, others take the next.
+
+    FakeChannelModule::Get().FailCreate(true);
+    run_->UpdatePortSession(2, 1);
+    FakeChannelModule::Get().FailCreate(false);
+    EXPECT_EQ(events_.Take(), (Events{"began 2 #2", "result 2 failed - CreateChannel failed", "ended 2"}));
+
+    run_->UpdatePortSession(5, 1);
+    FakeSessions::Get().AwaitStarts(1);
+    run_->UpdatePortSession(5, 0);
+    run_->UpdatePortSession(5, 0);  // a second removal ends nothing more
+    EXPECT_EQ(events_.Take(), (Events{"began 5 #1", "step 5 9 0", "ended 5"}));
+
+    run_->UpdatePortSession(5, 1);
+    FakeSessions::Get().AwaitStarts(2);
+    run_->UpdatePortSession(5, 1);  // the removal in between was lost
+    FakeSessions::Get().AwaitStarts(3);
+    EXPECT_EQ(events_.Take(), (Events{"began 5 #1", "ended 5", "began 5 #1"}));
+
+    FakeSessions::Get().Finish(Record(5));
+    run_->TakeEndedSessions();
+    run_->UpdatePortSession(5, 0);  // a terminal taken away after its session ended
+    EXPECT_EQ(events_.Take(), (Events{"ended 5"}));
+
+    run_->UpdatePortSession(6, 1);
+    FakeSessions::Get().AwaitStarts(4);
+    gate_.Open();
+    run_->OnStop();
+    EXPECT_EQ(events_.Take(), (Events{"began 6 #2", "ended 6"}));
 }
 
 TEST_F(RunControlTest, TheTickAdvancesRowsOnlyWhileArmed) {

@@ -14,6 +14,7 @@
 #include "engine/packet.h"
 #include "tests/fixtures/engine_rig.h"
 #include "tests/fixtures/link_frames.h"
+#include "tests/fixtures/recording_session_events.h"
 
 namespace korvane::testing {
 namespace {
@@ -721,6 +722,66 @@ TEST_F(MainProcessTest, StopDuringAnImageEndsWithTheImageCodeAndAnEmptyMessage) 
     Run();
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 6000 "}));
     EXPECT_EQ(rig.channel.writes().size(), 5u) << "5, 48, start and two data packets; nothing after the stop";
+}
+
+// ---- what the session tells its record keepers ----
+
+TEST_F(MainProcessTest, SessionEventsTellStepsPacketsTextsIdentityAndResults) {
+    const std::string tusn = "00005012QVABCxxxxxxx";
+    struct Case {
+        const char* name;
+        std::function<void(SessionRig&, ScriptedTerminal&)> arrange;
+        Sequence events;
+    };
+    const Case cases[] = {
+        {"loader, one image",
+         [](SessionRig& r, ScriptedTerminal&) {
+             r.app.b_downloadApp = 1;
+             r.app.mainImage = MakeImage(2000, 1);
+             r.app.mainImageSize = 2000;
+             r.app.imageCount = 1;
+         },
+         {"packet 7 5 0 0 OK", "version 7 BOOT | QV41C | V2.07", "packet 7 48 1 0 OK", "step 7 2 2000",
+          "packet 7 0 8 0 OK", "packet 7 0 1544 1 OK", "packet 7 0 472 2 OK", "packet 7 0 8 3 OK", "image 7 2000",
+          "result 7 passed - PASS"}},
+        {"application, TUSN checked, then the loader",
+         [&tusn](SessionRig& r, ScriptedTerminal& term) {
+             term.app_mode = true;
+             term.tusn = tusn;
+             r.app.b_checkTUSN = 1;
+             r.app.deviceType[0] = 'Q';
+             r.app.deviceType[1] = 'V';
+             std::copy_n("ABC", 3, r.app.customerId.begin());
+         },
+         {"packet 7 5 0 0 Time out", "result 7 failed - Time out interim", "text 7 READ TUSN -> " + tusn,
+          "tusn 7 " + tusn, "text 7 GOTO FASTBOOT -> OKAY", "packet 7 48 1 0 OK", "result 7 passed - PASS"}},
+        {"application whose loader never says OKAY",
+         [](SessionRig&, ScriptedTerminal& term) {
+             term.app_mode = true;
+             term.answer_okay = false;
+         },
+         {"packet 7 5 0 0 Time out", "result 7 failed - Time out interim", "text 7 GOTO FASTBOOT -> Time out",
+          "result 7 failed 600 Time out"}},
+        {"remote error in the middle of the logo",
+         [](SessionRig& r, ScriptedTerminal& term) {
+             r.app.b_downloadLogo = 1;
+             r.app.logoBlock.assign(100, 0x11);
+             r.app.logoBlockSize = 100;
+             term.Answer(kCmdLogo, 1, RemoteErrorFrame("flash busy"));
+         },
+         {"packet 7 5 0 0 OK", "version 7 BOOT | QV41C | V2.07", "packet 7 48 1 0 OK", "step 7 4 100",
+          "packet 7 11 8 0 OK", "packet 7 11 108 1 remote: flash busy", "result 7 failed 4 remote: flash busy"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionRig local;
+        ScriptedTerminal term(local);
+        c.arrange(local, term);
+        RecordingSessionEvents events;
+        local.session.events = &events;
+        RunSession(local.session);
+        EXPECT_EQ(events.Take(), c.events);
+    }
 }
 
 TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) {

@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -121,15 +123,23 @@ protected:
         return *terminals_[port];
     }
 
+    sim::SimTerminal& AppTerminal(int port) {
+        sim::TerminalSettings settings = LoaderTerminal();
+        settings.start_mode = sim::TerminalMode::kApplication;
+        terminals_[port] = MakeTerminal(bench_, port, std::move(settings));
+        return *terminals_[port];
+    }
+
     // Plugs a terminal in once the program's watcher is running: a terminal that was there
     // before the watcher's first pass is not an arrival, so it is plugged again until the
     // program talks to it.
-    void PlugUntilHeard(sim::SimTerminal& terminal) {
+    // heardWithin: how soon a session speaks to it in a way it hears.
+    void PlugUntilHeard(sim::SimTerminal& terminal, std::chrono::seconds heardWithin = 4s) {
         std::string error;
         for (int attempt = 0; attempt < 10; ++attempt) {
             ASSERT_TRUE(terminal.Plug(error)) << error;
             // A session waits a second before it speaks.
-            const auto deadline = std::chrono::steady_clock::now() + 4s;
+            const auto deadline = std::chrono::steady_clock::now() + heardWithin;
             while (std::chrono::steady_clock::now() < deadline) {
                 if (terminal.Status().received_any) {
                     return;
@@ -166,7 +176,9 @@ TEST_F(ConsoleEndToEnd, TerminalsThatAllPassExitZeroWithACsvReport) {
 
     const std::vector<std::string> rows = Lines(ReadText(report));
     ASSERT_EQ(rows.size(), 3U) << ReadText(report);
-    EXPECT_EQ(rows[0], "port,binding_position,result,message,command,bytes,seconds");
+    EXPECT_EQ(rows[0],
+              "port,binding_position,result,message,command,bytes,seconds,started_at,finished_at,tusn,loader_version,"
+              "image_md5,log_file");
     std::map<std::string, std::string> byPort;
     for (size_t i = 1; i < rows.size(); ++i) {
         byPort[rows[i].substr(0, rows[i].find(','))] = rows[i];
@@ -184,7 +196,7 @@ TEST_F(ConsoleEndToEnd, TerminalsThatAllPassExitZeroWithACsvReport) {
 
 TEST_F(ConsoleEndToEnd, AFailedTerminalExitsOneAndIsReportedWithItsCommand) {
     const std::string report = output_.File("report.jsonl");
-    Program program(Args({"--count", "1", "--timeout", "60", "--report", report}), output_);
+    Program program(Args({"--count", "1", "--timeout", "60", "--report", report, "--quiet"}), output_);
     ASSERT_TRUE(program.Started());
     PlugUntilHeard(Terminal(23, {"remote-error=flash busy:cmd=11"}));
     ASSERT_EQ(program.Wait(60s), 1) << program.Out() << program.Err();
@@ -195,8 +207,11 @@ TEST_F(ConsoleEndToEnd, AFailedTerminalExitsOneAndIsReportedWithItsCommand) {
                             0),
               0U)
         << rows[0];
-    EXPECT_NE(program.Out().find("COM23 #1 Failed:remote: flash busy (command 4)"), std::string::npos)
-        << program.Out();
+    // Quiet: the final row and the count, no row lines.
+    const std::vector<std::string> out = Lines(program.Out());
+    ASSERT_EQ(out.size(), 2U) << program.Out();
+    EXPECT_EQ(out[0].rfind("COM23 #1 Failed:remote: flash busy (command 4), ", 0), 0U) << out[0];
+    EXPECT_EQ(out[1], "1 terminals finished: 0 passed, 1 failed");
 }
 
 TEST_F(ConsoleEndToEnd, ARefusedStartExitsThreeWithItsMessage) {
@@ -227,7 +242,157 @@ TEST_F(ConsoleEndToEnd, CtrlCStopsTheRunAtOnce) {
     EXPECT_EQ(program.Wait(10s), 0) << program.Out() << program.Err();
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
     EXPECT_NE(program.Out().find("0 terminals finished"), std::string::npos) << program.Out();
-    EXPECT_EQ(ReadText(output_.File("report.csv")), "port,binding_position,result,message,command,bytes,seconds\n");
+    EXPECT_EQ(Lines(ReadText(output_.File("report.csv"))).size(), 1U);  // the header alone
+}
+
+// The JSON lines report by port, each row as its text.
+std::map<int, std::string> RowsByPort(const std::string& report) {
+    std::map<int, std::string> rows;
+    for (const std::string& line : Lines(ReadText(report))) {
+        const size_t at = line.find("\"port\":");
+        if (at != std::string::npos) {
+            rows[std::stoi(line.substr(at + 7))] = line;
+        }
+    }
+    return rows;
+}
+
+// The value of a string field of a JSON line, as written (escapes kept).
+std::string Field(const std::string& row, const std::string& name) {
+    const std::string key = "\"" + name + "\":\"";
+    const size_t at = row.find(key);
+    if (at == std::string::npos) {
+        return "<none>";
+    }
+    const size_t from = at + key.size();
+    return row.substr(from, row.find('"', from) - from);
+}
+
+TEST_F(ConsoleEndToEnd, EachTerminalHasItsLogAndATraceableReportRow) {
+    const std::string report = output_.File("report.jsonl");
+    const std::string logDir = output_.File("logs");
+    Program program(Args({"--count", "3", "--timeout", "90", "--report", report, "--log-dir", logDir}), output_);
+    ASSERT_TRUE(program.Started());
+
+    struct Case {
+        int port;
+        std::vector<std::string> faults;
+        std::vector<std::string> results;  // the row's result and message, one of these
+        std::vector<std::string> logLines;  // each found in the port's log, in this order
+    };
+    const Case cases[] = {
+        {31, {}, {"\"result\":\"Passed\",\"message\":\"PASS\""},
+         {"session began on COM31, binding position 1", "packet command 5 length 0 index 0: OK",
+          "loader version \"", "step Downloading Logo (428 bytes)", "packet command 11 length", "index 2: OK",
+          "result Passed", "session ended"}},
+        {32, {"remote-error=flash busy:cmd=11:nth=2"},
+         {"\"result\":\"Failed\",\"message\":\"remote: flash busy\",\"command\":4"},
+         {"step Downloading Logo", "packet command 11 length ", "index 0: OK", "index 1: remote: flash busy in",
+          "result Failed: remote: flash busy (command 4)", "session ended"}},
+        {33, {"unplug-at:cmd=11:nth=2"},
+         {"\"result\":\"Failed\",\"message\":\"Unplugged\"", "\"result\":\"Failed\",\"message\":\"Port lost\""},
+         {"step Downloading Logo", "packet command 11 length ", "index 0: OK", "session ended"}},
+    };
+    for (const Case& c : cases) {
+        PlugUntilHeard(Terminal(c.port, c.faults));
+    }
+    ASSERT_EQ(program.Wait(90s), 1) << program.Out() << program.Err();
+    EXPECT_EQ(program.Err(), "");
+
+    const std::map<int, std::string> rows = RowsByPort(report);
+    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        ASSERT_EQ(rows.count(c.port), 1U) << ReadText(report);
+        const std::string& row = rows.at(c.port);
+        EXPECT_TRUE(std::any_of(c.results.begin(), c.results.end(),
+                                [&](const std::string& result) { return row.find(result) != std::string::npos; }))
+            << row;
+        EXPECT_TRUE(std::regex_match(Field(row, "started_at"), iso)) << row;
+        EXPECT_TRUE(std::regex_match(Field(row, "finished_at"), iso)) << row;
+        EXPECT_LE(Field(row, "started_at"), Field(row, "finished_at"));
+        EXPECT_EQ(Field(row, "tusn"), "");            // a loader terminal is not asked for it
+        EXPECT_EQ(Field(row, "image_md5"), "");       // no application images configured
+        EXPECT_NE(Field(row, "loader_version"), "");  // every terminal answered the version query
+
+        const std::string log = Field(row, "log_file");
+        EXPECT_EQ(std::filesystem::path(log).parent_path(), std::filesystem::path(logDir)) << row;
+        EXPECT_TRUE(std::filesystem::path(log).filename().string().starts_with("COM" + std::to_string(c.port) + "_"));
+        EXPECT_TRUE(log.ends_with("_pos1.log")) << log;
+        const std::string text = ReadText(log);
+        size_t from = 0;
+        for (const std::string& expected : c.logLines) {
+            const size_t at = text.find(expected, from);
+            ASSERT_NE(at, std::string::npos) << "missing after offset " << from << ": " << expected << "\n" << text;
+            from = at + expected.size();
+        }
+        for (const std::string& line : Lines(text)) {
+            EXPECT_TRUE(std::regex_search(line, std::regex(R"(^\d\d:\d\d:\d\d\.\d{3} \+\d+\.\d{3}s )"))) << line;
+        }
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(logDir), std::filesystem::directory_iterator()), 3);
+}
+
+TEST_F(ConsoleEndToEnd, PlainLinesOfATerminalInItsApplicationShowProgressAndNoFalseFailure) {
+    // A logo large enough for several progress lines.
+    config_.WriteBytes("logo.bmp", MakeBitmap16({.width = 160, .height = 100}));
+    Program program(Args({"--count", "1", "--timeout", "60"}), output_);
+    ASSERT_TRUE(program.Started());
+    // In its application the terminal hears nothing before "GOTO FASTBOOT", which follows
+    // the version request's 5 s time-out.
+    PlugUntilHeard(AppTerminal(34), 9s);
+    ASSERT_EQ(program.Wait(60s), 0) << program.Out() << program.Err();
+
+    const std::vector<std::string> lines = Lines(program.Out());
+    const auto having = [&](const std::string& text) {
+        std::vector<std::string> found;
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+        return found;
+    };
+    const std::vector<std::string> interim = having("In application");
+    ASSERT_EQ(interim.size(), 1U) << program.Out();
+    EXPECT_NE(interim[0].find("sent to loader (Time out)"), std::string::npos) << interim[0];
+    EXPECT_EQ(interim[0].find("Failed"), std::string::npos) << interim[0];
+    EXPECT_TRUE(having("Failed:").empty()) << program.Out();
+
+    // Progress of the logo: rising percentages, at most one line per tenth, ending at 100%.
+    std::vector<int> percents;
+    const std::regex percent(R"(Downloading Logo\s+(\d+)%\s+(\d+\.\d)s)");
+    for (const std::string& line : having("Downloading Logo")) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(line, match, percent)) << line;
+        percents.push_back(std::stoi(match[1]));
+        EXPECT_GT(std::stod(match[2]), 0.9) << line;  // the session waited a second before it spoke
+    }
+    ASSERT_GE(percents.size(), 3U) << program.Out();
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_LE(percents.size(), 12U);
+    const std::vector<std::string> passed = having("Passed");
+    ASSERT_FALSE(passed.empty());
+    EXPECT_NE(passed.front().find("Finish"), std::string::npos) << passed.front();
+}
+
+TEST_F(ConsoleEndToEnd, AnUnwritableLogFolderWarnsOnceAndTheTerminalsStillPass) {
+    const std::string notAFolder = output_.File("plain-file");
+    std::ofstream(notAFolder) << "x";
+    const std::string report = output_.File("report.jsonl");
+    Program program(
+        Args({"--count", "2", "--timeout", "60", "--report", report, "--log-dir", notAFolder + "/logs"}), output_);
+    ASSERT_TRUE(program.Started());
+    PlugUntilHeard(Terminal(35));
+    PlugUntilHeard(Terminal(36));
+    ASSERT_EQ(program.Wait(60s), 0) << program.Out() << program.Err();
+
+    const std::vector<std::string> warnings = Lines(program.Err());
+    ASSERT_EQ(warnings.size(), 1U) << program.Err();
+    EXPECT_NE(warnings[0].find("session logs cannot be written to " + notAFolder + "/logs"), std::string::npos)
+        << warnings[0];
+    for (const auto& [port, row] : RowsByPort(report)) {
+        EXPECT_NE(row.find("\"result\":\"Passed\""), std::string::npos) << row;
+        EXPECT_EQ(Field(row, "log_file"), "") << row;
+    }
 }
 
 }  // namespace

@@ -242,13 +242,41 @@ TEST(WindowOptions, CommandLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const WindowOptions options = ParseWindowOptions(c.arguments);
+        const WindowOptions options = ParseWindowOptions(c.arguments, QProcessEnvironment());
         EXPECT_EQ(!options.error.empty(), c.refused);
         if (!c.refused) {
             EXPECT_EQ(options.configDir, c.configDir);
             EXPECT_EQ(options.autostart, c.autostart);
             EXPECT_EQ(options.screenshotFile, c.screenshot);
             EXPECT_EQ(options.screenshotAfterMs, c.after);
+        }
+    }
+}
+
+TEST(WindowOptions, ReportAndLogFolderFromTheCommandLineOrTheEnvironment) {
+    QProcessEnvironment environment;
+    environment.insert("KORVANE_REPORT", "/var/r.csv");
+    environment.insert("KORVANE_LOG_DIR", "/var/logs");
+    const struct {
+        QStringList arguments;
+        QProcessEnvironment environment;
+        std::string report;
+        std::string logDir;
+        bool refused;
+    } cases[] = {
+        {{"prog"}, QProcessEnvironment(), "", "", false},
+        {{"prog"}, environment, "/var/r.csv", "/var/logs", false},
+        {{"prog", "--report", "a.jsonl", "--log-dir", "logs"}, environment, "a.jsonl", "logs", false},
+        {{"prog", "--report"}, environment, "", "", true},
+        {{"prog", "--log-dir", ""}, environment, "", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const WindowOptions options = ParseWindowOptions(c.arguments, c.environment);
+        EXPECT_EQ(!options.error.empty(), c.refused);
+        if (!c.refused) {
+            EXPECT_EQ(options.reportFile, c.report);
+            EXPECT_EQ(options.logDir, c.logDir);
         }
     }
 }
