@@ -14,11 +14,19 @@
 namespace korvane {
 
 // One serial-port interface as a polling pass sees it. Each text holds at most
-// kPortTextMax bytes.
+// kPortTextMax bytes. The USB fields are empty for a port that is not on USB (and for
+// virtual ports); the matching of terminals and the port listing read them.
 struct PortInterface {
     std::string portName;      // "COMn", empty when the port has no number
     std::string friendlyName;  // description + " (COMn)", empty without a description
     std::string deviceDesc;    // e.g. "Unisoc Usb Serial Port 0"
+    std::string location;      // the port-number table's key: by-path name, kernel name, or "virtual"
+    std::string usbVid;        // USB vendor id, four lower-case hex digits
+    std::string usbPid;        // USB product id, four lower-case hex digits
+    std::string usbInterface;  // USB interface number, two hex digits as the device gives it
+    std::string serial;        // USB serial number string
+    std::string driver;        // kernel driver name (cdc_acm, cp210x, ...)
+    bool numberSaved = true;   // false: the number could not be stored in the table and holds for this run only
 };
 
 inline constexpr size_t kPortTextMax = 255;
