@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "discovery/dev_hound.h"
+#include "discovery/port_match.h"
 
 namespace korvane {
 
@@ -27,6 +29,7 @@ struct RunControlParts {
     std::unique_ptr<CDevHound> watcher;  // null: the system's ports, made at the first Start
     SessionEntry sessionEntry = nullptr;  // null: MainProcess
     IPortView* view = nullptr;            // null: the rows themselves (a front end may wrap them)
+    std::string tableFile;                // empty: ComPorts.ini of the configuration folder
 };
 
 class RunControl {
@@ -61,6 +64,10 @@ public:
     CDevHound* Watcher() { return watcher_.get(); }
 
 private:
+    // Reads which ports are terminals; tells the operator about entries that mean nothing.
+    void LoadMatch();
+    // Tells the operator, once, that new ports are numbered for this run only.
+    void TellUnsavedNumber(const PortInterface& port);
     void ConnectPort(uint32_t nPort);
     void DisconnectPort(uint32_t nPort);
     // Asks a session thread to leave and waits for it.
@@ -75,6 +82,9 @@ private:
     PortChangePoster poster_;
     std::unique_ptr<CDevHound> watcher_;
     SessionEntry sessionEntry_;
+    std::string tableFile_;
+    PortMatch match_;
+    bool toldUnsaved_ = false;
     bool timerArmed_ = false;
     std::vector<uint32_t> ended_;  // ended sessions not yet taken
 };
