@@ -105,9 +105,9 @@ void RunControl::LoadMatch() {
     if (!refused.empty()) {
         std::string text = "[" + std::string(kMatchSection) + "] of " + file + " ignores:";
         for (const std::string& entry : refused) {
-            text += "\r\n" + entry;
+            text += "\n" + entry;
         }
-        sink_.ShowMessage(text + "\r\n(DescriptionN=text, UsbIdN=vid:pid or vid:pid:interface in hexadecimal)");
+        sink_.ShowMessage(text + "\n(DescriptionN=text, UsbIdN=vid:pid or vid:pid:interface in hexadecimal)");
     }
 }
 
