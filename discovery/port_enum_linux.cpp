@@ -161,7 +161,11 @@ private:
             if (entry.inode != item->d_ino) {
                 entry = CachedEntry{item->d_ino, Inspect(ttyClass / name, name), GetTickMs(), false, {}};
             } else if (entry.details && !entry.details->stable) {
+                const std::string before = entry.details->location;
                 entry.details = Inspect(ttyClass / name, name);
+                if (entry.details && entry.number.number != 0 && entry.details->location != before) {
+                    table_.Relocate(before, entry.details->location, entry.number.number);
+                }
             }
             entry.seen = true;
             if (entry.details &&

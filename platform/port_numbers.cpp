@@ -138,6 +138,33 @@ AssignedNumber PortNumberTable::NumberFor(const std::string& location) {
     return {number, false};
 }
 
+void PortNumberTable::Relocate(const std::string& from, const std::string& to, int number) {
+    if (Trim(to).empty() || number == 0) {
+        return;
+    }
+    const std::string value = "COM" + std::to_string(number);
+    std::lock_guard lock(AssignMutex());
+    auto& unsaved = UnsavedNumbers();
+    if (ReadProfileString(file_, kSection, to) || unsaved.count(to) != 0) {
+        return;
+    }
+    if (PortNumberFromName(ReadProfileString(file_, kSection, from).value_or("")) == number) {
+        // The old entry goes only once the new one is stored: a number is never lost.
+        if (WriteProfileString(file_, kSection, to, value)) {
+            WriteProfileString(file_, kSection, from, std::nullopt);
+        }
+        return;
+    }
+    if (const auto kept = unsaved.find(from); kept != unsaved.end() && kept->second == number) {
+        unsaved.erase(kept);
+        unsaved.emplace(to, number);
+        if (!run_file_.empty()) {
+            WriteProfileString(run_file_, kSection, to, value);
+            WriteProfileString(run_file_, kSection, from, std::nullopt);
+        }
+    }
+}
+
 std::optional<std::string> PortNumberTable::LocationOf(int number) const {
     if (number == 0) {
         return std::nullopt;

@@ -41,6 +41,10 @@ public:
     // The number for a location, assigning the lowest free one on first sight (numbers of
     // present virtual ports and of this run's unsaved entries count as taken).
     AssignedNumber NumberFor(const std::string& location);
+    // Moves the entry of a port that was numbered under one location and is now known by
+    // another (udev named it late), keeping its number, so that the same socket gets the
+    // same number next time. Nothing when the new location has an entry of its own.
+    void Relocate(const std::string& from, const std::string& to, int number);
     // The location recorded for a number, in the table or among this run's entries.
     std::optional<std::string> LocationOf(int number) const;
     const std::string& File() const { return file_; }

@@ -119,6 +119,26 @@ TEST_F(PortEnumTest, ALateByPathNameDoesNotRenumberAPresentPort) {
     EXPECT_EQ(port(after).portName, "COM2") << "a running session keeps its port";
     EXPECT_EQ(port(after).location, SysfsTree::ByPathName(late));
     EXPECT_EQ(List(*ports).size(), 2U);
+    // The table follows the port to its socket's name, so the socket keeps COM2 next time.
+    EXPECT_EQ(TableEntry(SysfsTree::ByPathName(late)), "COM2");
+    EXPECT_EQ(TableEntry("ttyACM0"), "");
+    EXPECT_EQ(PortNumberTable(tree_.TableDir()).LocationOf(2), SysfsTree::ByPathName(late));
+}
+
+TEST_F(PortEnumTest, ALateByPathNameWithANumberOfItsOwnLeavesTheTableAlone) {
+    UsbTtyPort late{"ttyACM0", "1-6", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    late.byPath = false;
+    const std::string table = tree_.TableDir() + "/ComPorts.ini";
+    ASSERT_TRUE(WriteProfileString(table, "Ports", SysfsTree::ByPathName(late), "COM7"));
+    tree_.AddUsbTty(late);
+    PortSources sources = Sources();
+    sources.byPathGraceMs = 0;
+    auto ports = MakePortEnumerator(sources);
+    ASSERT_EQ(List(*ports).at(0).portName, "COM1");
+    tree_.AddByPathLink(late);
+    EXPECT_EQ(List(*ports).at(0).portName, "COM1") << "kept while present";
+    EXPECT_EQ(TableEntry(SysfsTree::ByPathName(late)), "COM7") << "the operator's number stays";
+    EXPECT_EQ(TableEntry("ttyACM0"), "COM1");
 }
 
 TEST_F(PortEnumTest, PortsStillGetNumbersWhenTheTableCannotBeWritten) {

@@ -114,6 +114,24 @@ TEST_F(PortTableTest, NumbersTheTableCannotStoreHoldForTheRun) {
     }
 }
 
+TEST_F(PortTableTest, RelocateMovesAnEntryToTheNameThePortIsNowKnownBy) {
+    WriteBytes(TableFile(), "[Ports]\nusb-pinned=COM5\n");
+    ASSERT_EQ(NumberFor("ttyACM0"), 1);
+    Table().Relocate("ttyACM0", "usb-1", 1);
+    EXPECT_EQ(ReadBytes(TableFile()), "[Ports]\nusb-pinned=COM5\nusb-1=COM1\n");
+    Table().Relocate("usb-1", "usb-pinned", 1);  // the new name has its own number
+    Table().Relocate("usb-1", "usb-2", 2);       // not the number recorded
+    EXPECT_EQ(ReadBytes(TableFile()), "[Ports]\nusb-pinned=COM5\nusb-1=COM1\n");
+
+    // Numbers held for the run move the same way, in memory and in the run file.
+    PortNumberTable unwritable(config_.File("missing"), RunFile());
+    const int kept = unwritable.NumberFor("ttyACM1").number;
+    unwritable.Relocate("ttyACM1", "usb-3", kept);
+    EXPECT_EQ(unwritable.NumberFor("usb-3").number, kept);
+    EXPECT_EQ(ReadProfileString(RunFile(), "Ports", "usb-3"), "COM" + std::to_string(kept));
+    EXPECT_EQ(ReadProfileString(RunFile(), "Ports", "ttyACM1"), std::nullopt);
+}
+
 TEST_F(PortTableTest, PresentVirtualPortNumbersAreTaken) {
     TempDir ports;
     fs::create_symlink("/dev/null", ports.File("COM1"));
