@@ -1,12 +1,16 @@
 // The console front end: the same start-up as the window, messages on stderr.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "app/config_location.h"
 #include "app/console_options.h"
 #include "app/console_run.h"
 #include "app/front_ends.h"
+#include "app/port_listing.h"
 #include "app/stderr_sink.h"
 #include "platform/module_path.h"
 
@@ -21,8 +25,8 @@ constexpr int kExitStartupEnded = 2;
 // Runs start-up from the options; false when it ended (its message has been shown).
 bool StartConsole(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IMessageSink& sink) {
     const std::string programDir = OwnModuleDir();
-    const std::string configDir = options.configDir.empty() ? programDir : options.configDir;
-    return app.InitInstance(sink, configDir, programDir);
+    const std::optional<std::string> configDir = LocateConfig(options.configDir, programDir, sink, false);
+    return configDir && app.InitInstance(sink, *configDir, programDir);
 }
 
 }  // namespace
@@ -42,6 +46,14 @@ int RunConsole(int argc, char** argv) {
         options.logDir = logDir;
     }
     StderrMessageSink sink;
+    if (options.listPorts) {
+        // Without a configuration the numbers are those a new one would give.
+        const std::string programDir = OwnModuleDir();
+        const ConfigSearch search = FindConfigFolder(PlacesFromEnvironment(options.configDir, programDir));
+        PortSources sources = DefaultPortSources();
+        sources.tableDir = search.folder.value_or(search.suggested.empty() ? programDir : search.suggested);
+        return ListPorts(std::move(sources), stdout, stderr);
+    }
     CKorvaneAppDownloadApp app;
     const bool started = StartConsole(app, options, sink);
     const int status = started ? RunConsoleDownload(app, options, sink) : kExitStartupEnded;

@@ -22,7 +22,7 @@ bool ParsePositive(std::string_view text, int& value) {
 
 bool WantsConsole(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == kHeadlessOption) {
+        if (std::string_view(argv[i]) == kHeadlessOption || std::string_view(argv[i]) == kListPortsOption) {
             return true;
         }
     }
@@ -37,6 +37,8 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
         }
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == kListPortsOption) {
+            options.listPorts = true;
         } else if (arg == "--config-dir") {
             if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
                 error = "--config-dir needs a folder";
@@ -75,6 +77,7 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
 const char* ConsoleUsage() {
     return "usage: KorvaneAppDownload --headless [--config-dir DIR] [--count N] [--timeout S] [--report FILE]\n"
            "                                    [--log-dir DIR] [--quiet]\n"
+           "       KorvaneAppDownload --list-ports [--config-dir DIR]\n"
            "  --config-dir DIR  INI files and keyPair.bin are in DIR (default: the program's folder)\n"
            "  --count N         stop after N terminals have finished\n"
            "  --timeout S       stop after S seconds\n"
@@ -82,6 +85,7 @@ const char* ConsoleUsage() {
            "  --log-dir DIR     write one log file per terminal session into DIR (default: $KORVANE_LOG_DIR,\n"
            "                    else no logs)\n"
            "  --quiet, -q       print only the final rows\n"
+           "  --list-ports      print every serial port present now and whether it would get a session\n"
            "exit status: 0 every finished terminal passed, 1 one failed (or --count was not reached),\n"
            "             2 start-up ended, 3 Start refused\n";
 }

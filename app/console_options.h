@@ -8,6 +8,7 @@ namespace korvane {
 inline constexpr const char* kHeadlessOption = "--headless";
 // The session-log folder when --log-dir is not given.
 inline constexpr const char* kLogDirVariable = "KORVANE_LOG_DIR";
+inline constexpr const char* kListPortsOption = "--list-ports";
 
 struct ConsoleOptions {
     std::string configDir;  // --config-dir; empty: the executable's folder
@@ -17,9 +18,10 @@ struct ConsoleOptions {
     std::string reportFile; // --report FILE: one row per finished terminal (CSV, or JSON lines for .jsonl)
     std::string logDir;     // --log-dir DIR: one log file per terminal session; empty: no logs
     bool quiet = false;     // --quiet: only the final rows
+    bool listPorts = false; // --list-ports: print the serial ports present now and exit
 };
 
-// True when the command line asks for the console front end.
+// True when the command line asks for the console front end (--headless or --list-ports).
 bool WantsConsole(int argc, char** argv);
 // Parses every argument after the program name (--headless included); false with a
 // one-line reason in error for an unknown option or a missing value.

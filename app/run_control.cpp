@@ -13,13 +13,12 @@
 #include "engine/sign_ahead.h"
 #include "engine/session_events.h"
 #include "engine/thread_para.h"
+#include "platform/port_numbers.h"
 
 namespace korvane {
 
 namespace {
 
-// The only terminals that get a session: those in their download mode.
-constexpr const char* kTerminalPortName = "Unisoc Usb Serial Port 0";
 constexpr uint32_t kBaudRate = 115200;
 constexpr uint32_t kPortKind = 0;
 
@@ -45,6 +44,7 @@ RunControl::RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
       poster_(std::move(poster)),
       watcher_(std::move(parts.watcher)),
       sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess),
+      tableFile_(std::move(parts.tableFile)),
       events_(parts.events != nullptr ? *parts.events : NoSessionEvents()),
       signAhead_(std::make_unique<SignAhead>()) {
     app_.b_running = 0;
@@ -82,6 +82,7 @@ bool RunControl::OnStart() {
             return false;
         }
     }
+    LoadMatch();
     timerArmed_ = true;
     app_.b_running = 1;
     if (!watcher_) {
@@ -116,19 +117,41 @@ void RunControl::OnTimer() {
     }
 }
 
-void RunControl::OnPortChange(uint32_t wParam, intptr_t lParam) {
-    std::string name;
-    if (watcher_) {
-        watcher_->GetPortName(wParam, name);
+void RunControl::LoadMatch() {
+    // Start-up has named the configuration folder by now; the table lies there.
+    const std::string file = tableFile_.empty() ? PortNumberTable(PortTableDir()).File() : tableFile_;
+    std::vector<std::string> refused;
+    match_ = LoadPortMatch(file, refused);
+    if (!refused.empty()) {
+        std::string text = "[" + std::string(kMatchSection) + "] of " + file + " ignores:";
+        for (const std::string& entry : refused) {
+            text += "\n" + entry;
+        }
+        sink_.ShowMessage(text + "\n(DescriptionN=text, UsbIdN=vid:pid or vid:pid:interface in hexadecimal)");
     }
-    if (!Running() || name != kTerminalPortName) {
+}
+
+void RunControl::OnPortChange(uint32_t wParam, intptr_t lParam) {
+    PortInterface port;
+    if (!Running() || !watcher_ || !watcher_->GetPortDetails(wParam, port) || !IsTerminalPort(port, match_)) {
         return;
     }
     if (lParam == 1) {
         UpdatePortSession(wParam, 1);
+        TellUnsavedNumber(port);
     } else if (lParam == 0) {
         UpdatePortSession(wParam, 0);
     }
+}
+
+void RunControl::TellUnsavedNumber(const PortInterface& port) {
+    if (port.numberSaved || toldUnsaved_) {
+        return;
+    }
+    toldUnsaved_ = true;
+    const std::string file = tableFile_.empty() ? PortNumberTable(PortTableDir()).File() : tableFile_;
+    sink_.ShowMessage(file + " cannot be written: " + port.portName +
+                      " and other new ports keep their numbers for this run only.");
 }
 
 void RunControl::UpdatePortSession(uint32_t nPort, int flag) {

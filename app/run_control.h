@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "discovery/dev_hound.h"
+#include "discovery/port_match.h"
 
 namespace korvane {
 
@@ -32,6 +34,7 @@ struct RunControlParts {
     SessionEntry sessionEntry = nullptr;  // null: MainProcess
     IPortView* view = nullptr;            // null: the rows themselves (a front end may wrap them)
     ISessionEvents* events = nullptr;     // null: no one keeps a record of the sessions
+    std::string tableFile;                // empty: ComPorts.ini of the configuration folder
 };
 
 // A session's or the watcher's thread could not be started.
@@ -72,6 +75,10 @@ public:
     CDevHound* Watcher() { return watcher_.get(); }
 
 private:
+    // Reads which ports are terminals; tells the operator about entries that mean nothing.
+    void LoadMatch();
+    // Tells the operator, once, that new ports are numbered for this run only.
+    void TellUnsavedNumber(const PortInterface& port);
     void ConnectPort(uint32_t nPort);
     void DisconnectPort(uint32_t nPort);
     // Asks a session thread to leave and waits for it. The session is listed as ended when
@@ -93,6 +100,9 @@ private:
     PortChangePoster poster_;
     std::unique_ptr<CDevHound> watcher_;
     SessionEntry sessionEntry_;
+    std::string tableFile_;
+    PortMatch match_;
+    bool toldUnsaved_ = false;
     bool timerArmed_ = false;
     std::vector<uint32_t> ended_;  // ended sessions not yet taken
     ISessionEvents& events_;

@@ -100,6 +100,16 @@ bool CDevHound::GetPortName(uint32_t nPort, std::string& szName) const {
     return true;
 }
 
+bool CDevHound::GetPortDetails(uint32_t nPort, PortInterface& port) const {
+    std::lock_guard lock(portsMutex_);
+    const auto it = m_mapPorts.find(nPort);
+    if (it == m_mapPorts.end()) {
+        return false;
+    }
+    port = it->second.details;
+    return true;
+}
+
 std::vector<int> CDevHound::ListedPorts() const {
     std::lock_guard lock(portsMutex_);
     std::vector<int> ports;
@@ -158,6 +168,8 @@ void CDevHound::UpdatePort(const PortInterface& found, bool firstPass, std::vect
     info.szPortName = found.portName;
     info.szFriendlyName = found.friendlyName.empty() ? "COM" + std::to_string(info.nPort) : found.friendlyName;
     info.szDeviceDesc = found.deviceDesc;
+    info.details = found;
+    info.details.friendlyName = info.szFriendlyName;
 
     const auto nPort = static_cast<uint32_t>(info.nPort);
     std::lock_guard lock(portsMutex_);

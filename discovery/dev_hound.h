@@ -35,6 +35,7 @@ struct _DEV_PORT_INFO_T {
     std::string szFriendlyName;
     std::string szDeviceDesc;
     int bPresent = 0;
+    PortInterface details;  // the whole record of the pass: location, USB ids, driver
 };
 
 // The number n of a "COMn" port name; 0 when the name is not COM followed by a
@@ -67,6 +68,8 @@ public:
     // The description of a port seen since construction, or its friendly name when it has
     // no description; false (name untouched) for a port never seen.
     bool GetPortName(uint32_t nPort, std::string& szName) const;
+    // The latest whole record of a port seen since construction; false for one never seen.
+    bool GetPortDetails(uint32_t nPort, PortInterface& port) const;
     // The numbers of the listed ports, in the order they were first seen.
     std::vector<int> ListedPorts() const;
 

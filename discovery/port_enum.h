@@ -7,6 +7,7 @@
 // Thread safety: one enumerator is used by one thread at a time (the watcher's).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,11 +15,19 @@
 namespace korvane {
 
 // One serial-port interface as a polling pass sees it. Each text holds at most
-// kPortTextMax bytes.
+// kPortTextMax bytes. The USB fields are empty for a port that is not on USB (and for
+// virtual ports); the matching of terminals and the port listing read them.
 struct PortInterface {
     std::string portName;      // "COMn", empty when the port has no number
     std::string friendlyName;  // description + " (COMn)", empty without a description
     std::string deviceDesc;    // e.g. "Unisoc Usb Serial Port 0"
+    std::string location{};    // the port-number table's key (by-path or kernel name); a virtual port's link
+    std::string usbVid{};      // USB vendor id, four lower-case hex digits
+    std::string usbPid{};      // USB product id, four lower-case hex digits
+    std::string usbInterface{};  // USB interface number, two hex digits as the device gives it
+    std::string serial{};      // USB serial number string
+    std::string driver{};      // kernel driver name (cdc_acm, cp210x, ...)
+    bool numberSaved = true;   // false: the number could not be stored in the table and holds for this run only
 };
 
 inline constexpr size_t kPortTextMax = 255;
@@ -29,6 +38,9 @@ struct PortSources {
     std::string devRoot = "/dev";    // stable names: <devRoot>/serial/by-path
     std::string tableDir;            // folder of the port-number table ComPorts.ini
     std::string virtualDir;          // folder of the virtual ports, empty for none
+    // udev names a new USB port in /dev/serial/by-path a moment after the kernel shows it;
+    // the port is held back this long for that name before its kernel name is used instead.
+    uint32_t byPathGraceMs = 1000;
 };
 
 // The real system: /sys, /dev, PortTableDir() and KORVANE_VIRTUAL_PORTS.

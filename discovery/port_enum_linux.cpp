@@ -63,31 +63,47 @@ std::optional<fs::path> AncestorWith(fs::path start, const char* attribute, cons
     return std::nullopt;
 }
 
-// What a real tty is called: its USB interface string, else its USB product string, else
-// the name of its driver.
-std::string DescribeDevice(const fs::path& device, const fs::path& sysfsRoot) {
-    if (const auto usbInterface = AncestorWith(device, "bInterfaceNumber", sysfsRoot)) {
-        std::string text = ReadAttribute(*usbInterface / "interface");
-        if (text.empty()) {
-            text = ReadAttribute(usbInterface->parent_path() / "product");
-        }
-        if (!text.empty()) {
-            return text;
-        }
-    }
-    return LinkName(device / "driver");
-}
-
 // What the sysfs tree tells about one tty; no value for entries that are no port.
 struct TtyDetails {
     std::string location;
     std::string description;
+    std::string driver;
+    std::string usbVid, usbPid, usbInterface, serial;
     bool stable = true;  // false while a USB port still waits for its by-path name
 };
 
-// udev names a new USB port in /dev/serial/by-path a moment after the kernel shows it;
-// the port is held back this long for that name before its kernel name is used instead.
-constexpr uint32_t kByPathGraceMs = 1000;
+std::string LowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'F') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+// What a real tty is called (its USB interface string, else its USB product string, else
+// the name of its driver) and, on USB, the ids the matching of terminals may use.
+void DescribeDevice(const fs::path& device, const fs::path& sysfsRoot, TtyDetails& details) {
+    details.driver = Clip(LinkName(device / "driver"));
+    details.description = details.driver;
+    const auto usbInterface = AncestorWith(device, "bInterfaceNumber", sysfsRoot);
+    if (!usbInterface) {
+        return;
+    }
+    details.usbInterface = Clip(LowerCase(ReadAttribute(*usbInterface / "bInterfaceNumber")));
+    if (const auto usbDevice = AncestorWith(usbInterface->parent_path(), "idVendor", sysfsRoot)) {
+        details.usbVid = Clip(LowerCase(ReadAttribute(*usbDevice / "idVendor")));
+        details.usbPid = Clip(LowerCase(ReadAttribute(*usbDevice / "idProduct")));
+        details.serial = Clip(ReadAttribute(*usbDevice / "serial"));
+    }
+    std::string text = ReadAttribute(*usbInterface / "interface");
+    if (text.empty()) {
+        text = ReadAttribute(usbInterface->parent_path() / "product");
+    }
+    if (!text.empty()) {
+        details.description = Clip(std::move(text));
+    }
+}
 
 // The virtual-port folder is read again at least this often, and on every pass while its
 // last change is this recent (file times may be coarser than a pass).
@@ -98,6 +114,11 @@ class LinuxPortEnumerator final : public IPortEnumerator {
 public:
     explicit LinuxPortEnumerator(PortSources sources)
         : sources_(std::move(sources)), table_(sources_.tableDir) {}
+
+    // Numbers that only this run knew go with the enumerator that handed them out.
+    ~LinuxPortEnumerator() override { table_.ForgetRunNumbers(); }
+    LinuxPortEnumerator(const LinuxPortEnumerator&) = delete;
+    LinuxPortEnumerator& operator=(const LinuxPortEnumerator&) = delete;
 
     bool List(std::vector<PortInterface>& ports) override {
         ports.clear();
@@ -117,6 +138,7 @@ private:
         std::optional<TtyDetails> details;
         uint32_t firstSeenMs = 0;
         bool seen = false;
+        AssignedNumber number;  // given once the port is listed; kept while the entry lives
     };
 
     bool ListRealPorts(std::vector<PortInterface>& ports) {
@@ -137,13 +159,23 @@ private:
             }
             CachedEntry& entry = cache_[name];
             if (entry.inode != item->d_ino) {
-                entry = CachedEntry{item->d_ino, Inspect(ttyClass / name, name), GetTickMs(), false};
+                entry = CachedEntry{item->d_ino, Inspect(ttyClass / name, name), GetTickMs(), false, {}};
             } else if (entry.details && !entry.details->stable) {
+                const std::string before = entry.details->location;
                 entry.details = Inspect(ttyClass / name, name);
+                if (entry.details && entry.number.number != 0 && entry.details->location != before) {
+                    table_.Relocate(before, entry.details->location, entry.number.number);
+                }
             }
             entry.seen = true;
-            if (entry.details && (entry.details->stable || GetTickMs() - entry.firstSeenMs >= kByPathGraceMs)) {
-                AddPort(ports, NumberFor(entry.details->location), entry.details->description);
+            if (entry.details &&
+                (entry.details->stable || GetTickMs() - entry.firstSeenMs >= sources_.byPathGraceMs)) {
+                // A by-path name that turns up after the port was numbered under its kernel
+                // name does not renumber it: a running session keeps its port.
+                if (entry.number.number == 0) {
+                    entry.number = table_.NumberFor(entry.details->location);
+                }
+                ports.push_back(RealPort(*entry.details, entry.number));
             }
         }
         closedir(dir);
@@ -165,12 +197,12 @@ private:
         const fs::path root = fs::canonical(sources_.sysfsRoot, rootEc);
         const fs::path stopAt = rootEc ? fs::path() : root;
         TtyDetails details;
-        details.description = Clip(DescribeDevice(device, stopAt));
+        DescribeDevice(device, stopAt, details);
         if (auto byPath = ByPathName(kernelName)) {
             details.location = std::move(*byPath);
         } else {
             details.location = kernelName;
-            details.stable = !AncestorWith(device, "bInterfaceNumber", stopAt).has_value();
+            details.stable = details.usbInterface.empty();
         }
         return details;
     }
@@ -188,16 +220,17 @@ private:
         return std::nullopt;
     }
 
-    int NumberFor(const std::string& location) {
-        const auto known = numbers_.find(location);
-        if (known != numbers_.end()) {
-            return known->second;
-        }
-        const int number = table_.NumberFor(location);
-        if (number > 0) {
-            numbers_.emplace(location, number);
-        }
-        return number;
+    static PortInterface RealPort(const TtyDetails& details, const AssignedNumber& number) {
+        PortInterface port;
+        port.location = Clip(details.location);
+        port.usbVid = details.usbVid;
+        port.usbPid = details.usbPid;
+        port.usbInterface = details.usbInterface;
+        port.serial = details.serial;
+        port.driver = details.driver;
+        port.numberSaved = number.saved;
+        Name(port, number.number, details.description);
+        return port;
     }
 
     void ListVirtual(std::vector<PortInterface>& ports) {
@@ -206,7 +239,10 @@ private:
             virtualListedMs_ = GetTickMs();
         }
         for (const VirtualPort& port : virtualPorts_) {
-            AddPort(ports, port.number, Clip(port.description));
+            PortInterface listed;
+            listed.location = Clip(port.device);
+            Name(listed, port.number, Clip(port.description));
+            ports.push_back(std::move(listed));
         }
     }
 
@@ -231,8 +267,8 @@ private:
         return changed;
     }
 
-    static void AddPort(std::vector<PortInterface>& ports, int number, const std::string& description) {
-        PortInterface port;
+    // The port's number and the names built from it.
+    static void Name(PortInterface& port, int number, const std::string& description) {
         if (number > 0) {
             port.portName = "COM" + std::to_string(number);
         }
@@ -240,7 +276,6 @@ private:
         if (!description.empty() && !port.portName.empty()) {
             port.friendlyName = Clip(description + " (" + port.portName + ")");
         }
-        ports.push_back(std::move(port));
     }
 
     struct FolderStamp {
@@ -256,7 +291,6 @@ private:
     std::vector<VirtualPort> virtualPorts_;
     uint32_t virtualListedMs_ = 0;
     std::map<std::string, CachedEntry> cache_;   // tty entry name -> what it is
-    std::map<std::string, int> numbers_;         // location -> port number, once assigned
 };
 
 }  // namespace

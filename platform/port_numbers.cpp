@@ -3,11 +3,13 @@
 #include "platform/file_replace.h"
 #include "platform/module_path.h"
 #include "platform/profile.h"
+#include "platform/run_folder.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <system_error>
@@ -46,6 +48,20 @@ std::mutex& AssignMutex() {
     return mutex;
 }
 
+// Numbers this process gave out that the table could not store, by location. The run file
+// mirrors them for the channel module, which has its own copy of this code.
+std::map<std::string, int>& UnsavedNumbers() {
+    static std::map<std::string, int> numbers;
+    return numbers;
+}
+
+// Every number named in a section's values.
+void CollectNumbers(const std::string& file, std::set<int>& taken) {
+    for (const auto& entry : ReadProfileSection(file, kSection)) {
+        taken.insert(PortNumberFromName(entry.second));
+    }
+}
+
 }  // namespace
 
 int PortNumberFromName(std::string_view name) {
@@ -72,21 +88,32 @@ std::string PortTableDir() {
     return configured.empty() ? OwnModuleDir() : configured;
 }
 
-PortNumberTable::PortNumberTable(std::string config_dir) : file_(std::move(config_dir) + "/" + kTableFile) {}
+std::string RunNumbersFile() {
+    const std::string folder = PrivateRunFolder();
+    return folder.empty() ? std::string() : folder + "/ComPorts-" + std::to_string(ProcessId()) + ".ini";
+}
 
-int PortNumberTable::NumberFor(const std::string& location) {
+PortNumberTable::PortNumberTable(std::string config_dir, std::string run_file)
+    : file_(std::move(config_dir) + "/" + kTableFile), run_file_(std::move(run_file)) {}
+
+AssignedNumber PortNumberTable::NumberFor(const std::string& location) {
     if (Trim(location).empty()) {
-        return 0;
+        return {0, true};
     }
     std::lock_guard lock(AssignMutex());
     // Looked up by the profile's rules (names in any case), so an entry is never duplicated.
     const int recorded = PortNumberFromName(ReadProfileString(file_, kSection, location).value_or(""));
     if (recorded != 0) {
-        return recorded;
+        return {recorded, true};
+    }
+    auto& unsaved = UnsavedNumbers();
+    if (const auto kept = unsaved.find(location); kept != unsaved.end()) {
+        return {kept->second, false};
     }
     std::set<int> taken;
-    for (const auto& entry : ReadProfileSection(file_, kSection)) {
-        taken.insert(PortNumberFromName(entry.second));
+    CollectNumbers(file_, taken);
+    for (const auto& [key, number] : unsaved) {
+        taken.insert(number);
     }
     for (const auto& port : ListVirtualPorts(VirtualPortDir())) {
         taken.insert(port.number);
@@ -95,20 +122,79 @@ int PortNumberTable::NumberFor(const std::string& location) {
     while (taken.count(number) != 0) {
         ++number;
     }
-    if (number > kHighestPortNumber ||
-        !WriteProfileString(file_, kSection, location, "COM" + std::to_string(number))) {
-        return 0;
+    if (number > kHighestPortNumber) {
+        return {0, true};
     }
-    return number;
+    const std::string value = "COM" + std::to_string(number);
+    if (WriteProfileString(file_, kSection, location, value)) {
+        return {number, true};
+    }
+    // The port stays usable for this run; only the channel module needs the run file, and
+    // without it the port's Open fails in its row rather than the port going unseen.
+    unsaved.emplace(location, number);
+    if (!run_file_.empty()) {
+        WriteProfileString(run_file_, kSection, location, value);
+    }
+    return {number, false};
+}
+
+void PortNumberTable::Relocate(const std::string& from, const std::string& to, int number) {
+    if (Trim(to).empty() || number == 0) {
+        return;
+    }
+    const std::string value = "COM" + std::to_string(number);
+    std::lock_guard lock(AssignMutex());
+    auto& unsaved = UnsavedNumbers();
+    if (ReadProfileString(file_, kSection, to) || unsaved.count(to) != 0) {
+        return;
+    }
+    if (PortNumberFromName(ReadProfileString(file_, kSection, from).value_or("")) == number) {
+        // The old entry goes only once the new one is stored: a number is never lost.
+        if (WriteProfileString(file_, kSection, to, value)) {
+            WriteProfileString(file_, kSection, from, std::nullopt);
+        }
+        return;
+    }
+    if (const auto kept = unsaved.find(from); kept != unsaved.end() && kept->second == number) {
+        unsaved.erase(kept);
+        unsaved.emplace(to, number);
+        if (!run_file_.empty()) {
+            WriteProfileString(run_file_, kSection, to, value);
+            WriteProfileString(run_file_, kSection, from, std::nullopt);
+        }
+    }
 }
 
 std::optional<std::string> PortNumberTable::LocationOf(int number) const {
-    for (const auto& [key, value] : ReadProfileSection(file_, kSection)) {
-        if (number != 0 && PortNumberFromName(value) == number) {
-            return key;
+    if (number == 0) {
+        return std::nullopt;
+    }
+    for (const std::string* file : {&file_, &run_file_}) {
+        if (file->empty()) {
+            continue;
+        }
+        for (const auto& [key, value] : ReadProfileSection(*file, kSection)) {
+            if (PortNumberFromName(value) == number) {
+                return key;
+            }
+        }
+    }
+    std::lock_guard lock(AssignMutex());
+    for (const auto& [location, kept] : UnsavedNumbers()) {
+        if (kept == number) {
+            return location;
         }
     }
     return std::nullopt;
+}
+
+void PortNumberTable::ForgetRunNumbers() {
+    std::lock_guard lock(AssignMutex());
+    UnsavedNumbers().clear();
+    if (!run_file_.empty()) {
+        std::error_code error;
+        std::filesystem::remove(run_file_, error);
+    }
 }
 
 std::string VirtualPortDir() { return EnvOrEmpty("KORVANE_VIRTUAL_PORTS"); }

@@ -254,6 +254,12 @@ ProfileEdit SetProfileValue(ProfileDocument& document, std::string_view section,
     if (!ValidSectionName(section) || !ValidKeyName(key) || (value && HasLineBreak(*value))) {
         return ProfileEdit::kRejected;
     }
+    // A UTF-16 file holds characters only: bytes that are no UTF-8 would be written as
+    // U+FFFD and the entry could never be found again under its own name.
+    if (document.encoding == ProfileEncoding::kUtf16Le &&
+        (!IsValidUtf8(section) || !IsValidUtf8(key) || (value && !IsValidUtf8(*value)))) {
+        return ProfileEdit::kRejected;
+    }
     section = TrimBlanks(section);
     key = TrimBlanks(key);
     const std::string ending = LineEndingOf(document);

@@ -127,4 +127,15 @@ std::string CutAtCharacter(std::string text, size_t max_bytes) {
     return text;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        // U+FFFD itself is three bytes; a replacement for a bad byte advances by one.
+        if (DecodeUtf8(text, pos) == kReplacement && pos - start != 3) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace korvane

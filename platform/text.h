@@ -10,6 +10,9 @@ namespace korvane {
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Whether the bytes are well-formed UTF-8 (what converts to UTF-16 and back unchanged).
+bool IsValidUtf8(std::string_view text);
+
 // The text cut to at most max_bytes bytes, never inside a UTF-8 character: a character
 // that does not fit whole is left out.
 std::string CutAtCharacter(std::string text, size_t max_bytes);

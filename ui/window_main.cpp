@@ -7,8 +7,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include <optional>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "app/config_location.h"
 #include "app/front_ends.h"
 #include "app/port_rows.h"
 #include "app/run_control.h"
@@ -108,8 +110,8 @@ int RunWindow(int argc, char** argv) {
     QApplication::processEvents();
 
     const std::string moduleDir = OwnModuleDir();
-    const std::string configDir = options.configDir.empty() ? moduleDir : options.configDir;
-    if (!app.InitInstance(frame.Sink(), configDir, moduleDir)) {
+    const std::optional<std::string> configDir = LocateConfig(options.configDir, moduleDir, frame.Sink(), true);
+    if (!configDir || !app.InitInstance(frame.Sink(), *configDir, moduleDir)) {
         app.ExitInstance();
         return kStartupEnded;
     }

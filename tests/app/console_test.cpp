@@ -232,6 +232,7 @@ TEST(ConsoleOptionsTest, ParsesTheConfigurationFolder) {
         {{"prog", "--headless", "--config-dir"}, false, "", false},
         {{"prog", "--headless", "--config-dir", ""}, false, "", false},
         {{"prog", "--headless", "extra"}, false, "", false},
+        {{"prog", "--list-ports", "--config-dir", "/cfg"}, true, "/cfg", false},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv;

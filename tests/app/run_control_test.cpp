@@ -19,11 +19,13 @@
 #include "app/port_rows.h"
 #include "engine/signature_cache.h"
 #include "engine/thread_para.h"
+#include "platform/profile.h"
 #include "tests/discovery/watcher_fakes.h"
 #include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/recording_message_sink.h"
 #include "tests/fixtures/recording_session_events.h"
 #include "tests/fixtures/short_of_memory.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace korvane {
 namespace {
@@ -184,6 +186,7 @@ protected:
         parts.events = &events_;
         app_.bindingPorts[0] = "COM5";
         app_.bindingCount = 1;
+        parts.tableFile = TableFile();
         run_ = std::make_unique<RunControl>(app_, rows_, sink_, [](uint32_t, int) { return true; }, std::move(parts));
     }
 
@@ -202,6 +205,7 @@ protected:
         gate_.AwaitFirstPass();
     }
 
+    std::string TableFile() const { return config_.File("ComPorts.ini"); }
     bool HasRecord(uint32_t nPort) const { return app_.sessionMap.count(nPort) != 0; }
     // The port's record; throws (failing the test) when there is none.
     _THREAD_PARA_T* Record(uint32_t nPort) { return app_.sessionMap.at(nPort).get(); }
@@ -214,6 +218,7 @@ protected:
         return row.value_or(PortRow{});
     }
 
+    testing::TempDir config_;
     CKorvaneAppDownloadApp app_;
     RecordingSessionEvents events_;
     PortRows rows_{app_};
@@ -327,6 +332,50 @@ TEST_F(RunControlTest, OnlyTerminalsInDownloadModeGetASessionWhileRunning) {
     FakeSessions::Get().AwaitStarts(1);
     ASSERT_TRUE(HasRecord(3));
     EXPECT_EQ(app_.sessionMap.size(), 1U);
+}
+
+PortInterface UsbPort(const char* portName, const char* description, const char* vid, const char* pid,
+                      const char* usbInterface) {
+    PortInterface port{portName, "", description};
+    port.usbVid = vid;
+    port.usbPid = pid;
+    port.usbInterface = usbInterface;
+    return port;
+}
+
+TEST_F(RunControlTest, TheTablesMatchSectionAddsTerminalsAndNamesWhatItIgnores) {
+    ASSERT_TRUE(WriteProfileString(TableFile(), "Match", "Description1", "QV41C Loader"));
+    ASSERT_TRUE(WriteProfileString(TableFile(), "Match", "UsbId1", "1782:4d00:02"));
+    ASSERT_TRUE(WriteProfileString(TableFile(), "Match", "UsbId2", "1782"));
+    StartWith({UsbPort("COM3", "cdc_acm", "1782", "4d00", "02"), UsbPort("COM4", "cdc_acm", "1782", "4d00", "00"),
+               UsbPort("COM5", "QV41C Loader", "", "", ""), UsbPort("COM6", kTerminal, "", "", "")});
+    ASSERT_EQ(sink_.messages.size(), 1U);
+    EXPECT_NE(sink_.messages[0].find("UsbId2=1782"), std::string::npos) << sink_.messages[0];
+    for (uint32_t port : {3U, 4U, 5U, 6U}) {
+        run_->OnPortChange(port, 1);
+    }
+    FakeSessions::Get().AwaitStarts(3);
+    EXPECT_TRUE(HasRecord(3));
+    EXPECT_FALSE(HasRecord(4)) << "another interface of the same device";
+    EXPECT_TRUE(HasRecord(5));
+    EXPECT_TRUE(HasRecord(6)) << "the default description stays accepted";
+}
+
+TEST_F(RunControlTest, PortsNumberedForThisRunOnlyAreToldOnce) {
+    PortInterface first{"COM2", "", kTerminal};
+    first.numberSaved = false;
+    PortInterface second{"COM3", "", kTerminal};
+    second.numberSaved = false;
+    StartWith({first, second, {"COM4", "", "Printer"}});
+    EXPECT_TRUE(sink_.messages.empty()) << "ports present at Start are not reported";
+    run_->OnPortChange(2, 1);
+    run_->OnPortChange(3, 1);
+    FakeSessions::Get().AwaitStarts(2);
+    EXPECT_TRUE(HasRecord(2)) << "the port still gets its session";
+    EXPECT_TRUE(HasRecord(3));
+    ASSERT_EQ(sink_.messages.size(), 1U);
+    EXPECT_EQ(sink_.messages[0], TableFile() + " cannot be written: COM2 and other new ports keep their numbers for "
+                                               "this run only.");
 }
 
 TEST_F(RunControlTest, AnArrivalOpensTheChannelAndStartsTheSession) {

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "discovery/dev_hound.h"
+#include "platform/port_numbers.h"
 #include "platform/profile.h"
 #include "tests/discovery/watcher_fakes.h"
 #include "tests/fixtures/sysfs_tree.h"
@@ -63,6 +64,104 @@ TEST_F(PortEnumTest, DescriptionComesFromInterfaceThenProductThenDriver) {
         EXPECT_EQ(port->deviceDesc, c.description);
         EXPECT_EQ(port->friendlyName, std::string(c.description) + " (" + portName + ")");
     }
+}
+
+TEST_F(PortEnumTest, UsbPortsCarryLocationIdsSerialAndDriver) {
+    const UsbTtyPort acm{"ttyACM0", "1-1", 2, "", "Phone", "cdc_acm", true, "1782", "4D00", "SN-17"};
+    const UsbTtyPort bridge{"ttyUSB0", "1-2", 0, "", "", "cp210x", true, "10C4", "ea60", ""};
+    tree_.AddUsbTty(acm);
+    tree_.AddUsbTty(bridge);
+    tree_.AddSerialCoreTty("ttyS0", 4);
+    tree_.AddVirtualPort(9, "Unisoc Usb Serial Port 0");
+    auto ports = MakePortEnumerator(Sources(true));
+    const auto found = List(*ports);
+    ASSERT_EQ(found.size(), 4U);
+    const auto byLocation = [&](const std::string& location) {
+        const auto it = std::find_if(found.begin(), found.end(), [&](auto& p) { return p.location == location; });
+        EXPECT_NE(it, found.end()) << location;
+        return it != found.end() ? *it : PortInterface{};
+    };
+    const PortInterface first = byLocation(SysfsTree::ByPathName(acm));
+    EXPECT_EQ(first.usbVid, "1782");
+    EXPECT_EQ(first.usbPid, "4d00");  // hex digits in lower case whatever the kernel shows
+    EXPECT_EQ(first.usbInterface, "02");
+    EXPECT_EQ(first.serial, "SN-17");
+    EXPECT_EQ(first.driver, "cdc_acm");
+    EXPECT_TRUE(first.numberSaved);
+    const PortInterface second = byLocation(SysfsTree::ByPathName(bridge));
+    EXPECT_EQ(second.usbVid + ":" + second.usbPid, "10c4:ea60");
+    EXPECT_EQ(second.driver, "cp210x");
+    EXPECT_EQ(second.serial, "");
+    const PortInterface onboard = byLocation("ttyS0");
+    EXPECT_EQ(onboard.driver, "serial8250");
+    EXPECT_EQ(onboard.usbVid + onboard.usbPid + onboard.usbInterface, "");
+    EXPECT_EQ(byLocation(tree_.VirtualDir() + "/COM9").portName, "COM9");
+}
+
+TEST_F(PortEnumTest, ALateByPathNameDoesNotRenumberAPresentPort) {
+    tree_.AddSerialCoreTty("ttyS0", 4);  // COM1
+    UsbTtyPort late{"ttyACM0", "1-6", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    late.byPath = false;
+    tree_.AddUsbTty(late);
+    PortSources sources = Sources();
+    sources.byPathGraceMs = 0;  // udev was slower than the wait for its name
+    auto ports = MakePortEnumerator(sources);
+    const auto before = List(*ports);
+    const auto port = [](const std::vector<PortInterface>& list) {
+        const auto it = std::find_if(list.begin(), list.end(), [](auto& p) { return p.driver == "cdc_acm"; });
+        return it != list.end() ? *it : PortInterface{};
+    };
+    ASSERT_EQ(port(before).location, "ttyACM0");
+    ASSERT_EQ(port(before).portName, "COM2");
+
+    tree_.AddByPathLink(late);
+    const auto after = List(*ports);
+    EXPECT_EQ(port(after).portName, "COM2") << "a running session keeps its port";
+    EXPECT_EQ(port(after).location, SysfsTree::ByPathName(late));
+    EXPECT_EQ(List(*ports).size(), 2U);
+    // The table follows the port to its socket's name, so the socket keeps COM2 next time.
+    EXPECT_EQ(TableEntry(SysfsTree::ByPathName(late)), "COM2");
+    EXPECT_EQ(TableEntry("ttyACM0"), "");
+    EXPECT_EQ(PortNumberTable(tree_.TableDir()).LocationOf(2), SysfsTree::ByPathName(late));
+}
+
+TEST_F(PortEnumTest, ALateByPathNameWithANumberOfItsOwnLeavesTheTableAlone) {
+    UsbTtyPort late{"ttyACM0", "1-6", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"};
+    late.byPath = false;
+    const std::string table = tree_.TableDir() + "/ComPorts.ini";
+    ASSERT_TRUE(WriteProfileString(table, "Ports", SysfsTree::ByPathName(late), "COM7"));
+    tree_.AddUsbTty(late);
+    PortSources sources = Sources();
+    sources.byPathGraceMs = 0;
+    auto ports = MakePortEnumerator(sources);
+    ASSERT_EQ(List(*ports).at(0).portName, "COM1");
+    tree_.AddByPathLink(late);
+    EXPECT_EQ(List(*ports).at(0).portName, "COM1") << "kept while present";
+    EXPECT_EQ(TableEntry(SysfsTree::ByPathName(late)), "COM7") << "the operator's number stays";
+    EXPECT_EQ(TableEntry("ttyACM0"), "COM1");
+}
+
+TEST_F(PortEnumTest, PortsStillGetNumbersWhenTheTableCannotBeWritten) {
+    PortSources sources = Sources();
+    sources.tableDir = tree_.Root() + "/read-only-or-missing";
+    tree_.AddSerialCoreTty("ttyS0", 4);
+    tree_.AddUsbTty({"ttyACM0", "1-1", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"});
+    tree_.AddUsbTty({"ttyACM1", "1-2", 0, "Unisoc Usb Serial Port 0", "", "cdc_acm"});
+    std::vector<std::string> names;
+    {
+        auto ports = MakePortEnumerator(sources);
+        for (int pass = 0; pass < 2; ++pass) {
+            names.clear();
+            for (const PortInterface& p : List(*ports)) {
+                names.push_back(p.portName);
+                EXPECT_FALSE(p.numberSaved) << p.portName;
+            }
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, (std::vector<std::string>{"COM1", "COM2", "COM3"})) << "pass " << pass;
+        }
+        EXPECT_TRUE(std::filesystem::exists(RunNumbersFile()));
+    }
+    EXPECT_FALSE(std::filesystem::exists(RunNumbersFile())) << "the run's numbers go with the enumerator";
 }
 
 TEST_F(PortEnumTest, OnlyTtysWithADeviceAndAUartArePorts) {

@@ -61,5 +61,27 @@ TEST(CutAtCharacter, NeverEndsInsideACharacter) {
     }
 }
 
+TEST(IsValidUtf8, RefusesWhatCannotRoundTrip) {
+    struct Case {
+        std::string text;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"pci-0000:00:14.0-usb-0:1:1.0", true},
+        {"\xE5\xBC\x80", true},          // U+5F00
+        {"\xEF\xBF\xBD", true},          // U+FFFD written as itself
+        {"\xF0\x9F\x98\x80", true},      // four bytes
+        {"usb-\xFF", false},              // a byte that starts nothing
+        {"\xC3", false},                  // cut off
+        {"\xC0\xAF", false},              // overlong '/'
+        {"\xED\xA0\x80", false},          // a surrogate
+        {"a\x80" "b", false},             // a lone continuation byte
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
+    }
+}
+
 }  // namespace
 }  // namespace korvane
