@@ -12,6 +12,7 @@
 #include "app/process_env.h"
 #include "app/startup_loads.h"
 #include "engine/thread_para.h"
+#include "platform/dynlib.h"
 
 namespace korvane {
 
@@ -56,7 +57,7 @@ bool ReadKeyPair(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 }
 
 bool BindModules(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
-    const std::string channelPath = (fs::path(app.moduleDir) / kChannelModuleName).string();
+    const std::string channelPath = (fs::path(app.moduleDir) / ModuleFileName(kChannelModule)).string();
     if (!BindChannelModule(app, channelPath)) {
         sink.ShowMessage("Cannot load Channel DLL (" + channelPath + ").\r\n");
         return false;
