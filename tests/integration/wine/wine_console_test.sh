@@ -14,7 +14,7 @@ set -euo pipefail
 win_bin="$(cd "$1" && pwd)"
 linux_bin="$(cd "$2" && pwd)"
 work="$3"
-repo="$(cd "$(dirname "$0")/../.." && pwd)"
+repo="$(cd "$(dirname "$0")/../../.." && pwd)"
 terminals=4
 first_port=31
 wine=/usr/lib/wine/wine64
