@@ -88,38 +88,18 @@ KORVANE_VIRTUAL_PORTS="$(windows_path "$work/ports")" \
 program_pid=$!
 pids+=("$program_pid")
 
-# The watcher reports only ports that appear after its first look, and the program says nothing
-# before then: plug the terminals in, and plug them in again while the first one is not spoken to.
-heard=0
-for attempt in 1 2 3 4 5 6; do
-  sleep 2
-  kill -0 "$program_pid" 2>/dev/null || break
-  "$linux_bin/korvane-sim" --ports "$work/ports" --wine-prefix "$WINEPREFIX" --count "$terminals" \
-    --first-port "$first_port" --plug-every 1000 --key "$config/keyPair.bin" --out "$work/sim" \
-    > "$work/sim.log" 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 1 80); do
-    if grep -q "COM$first_port \(run-app\|partition\|erase\|refused\|image\|check-sp\)" "$work/sim.log"; then
-      heard=1
-      break
-    fi
-    sleep 0.1
-  done
-  if [ "$heard" -eq 1 ]; then
-    pids+=("$sim_pid")
-    break
-  fi
-  kill "$sim_pid" 2>/dev/null || true
-  wait "$sim_pid" 2>/dev/null || true
-  echo "attempt $attempt: the program did not talk to COM$first_port yet; plugging in again"
-done
+# Plugged in once the program runs, and again while it does not talk to them.
+sleep 2
+"$repo/scripts/sim-until-heard" "$linux_bin" "$work/sim.log" --ports "$work/ports" --wine-prefix "$WINEPREFIX" \
+  --count "$terminals" --first-port "$first_port" --plug-every 1000 --key "$config/keyPair.bin" --out "$work/sim" &
+sim_pid=$!
+pids+=("$sim_pid")
 
 status=0
 wait "$program_pid" || status=$?
 pids=("${pids[@]/$program_pid}")
 echo "== program output"; cat "$work/program.out"
 echo "== program errors"; cat "$work/program.err"
-[ "$heard" -eq 1 ] || fail "the program never talked to the simulated terminals"
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 grep -q "$terminals terminals finished: $terminals passed, 0 failed" "$work/program.out" ||
   fail "the summary line is missing"
