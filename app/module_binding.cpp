@@ -30,7 +30,7 @@ bool BindChannelModule(CKorvaneAppDownloadApp& app, const std::string& modulePat
 }
 
 bool BindSigningModule(CKorvaneAppDownloadApp& app) {
-    ModuleHandle module = LoadModule(kSigningModuleName);
+    ModuleHandle module = LoadModule(ModuleFileName(kSigningModule));
     if (module == nullptr) {
         return false;
     }
@@ -47,7 +47,7 @@ bool BindUtilityModule(UtilityModule& utility, const std::string& configDir, con
             return false;
         }
     }
-    ModuleHandle module = LoadModule((std::filesystem::path(moduleDir) / kUtilityModuleName).string());
+    ModuleHandle module = LoadModule((std::filesystem::path(moduleDir) / ModuleFileName(kUtilityModule)).string());
     if (module == nullptr) {
         return false;
     }

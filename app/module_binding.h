@@ -10,10 +10,10 @@ namespace korvane {
 
 class CKorvaneAppDownloadApp;
 
-// File names of the modules.
-inline constexpr const char* kChannelModuleName = "Ruduvar9.so";
-inline constexpr const char* kSigningModuleName = "RODEdar.so";
-inline constexpr const char* kUtilityModuleName = "RERizu.so";
+// Names of the modules; the platform adds its file suffix (ModuleFileName).
+inline constexpr const char* kChannelModule = "Ruduvar9";
+inline constexpr const char* kSigningModule = "RODEdar";
+inline constexpr const char* kUtilityModule = "RERizu";
 
 // The channel module from its full path into channelDll, pfnCreateChannel and
 // pfnReleaseChannel; false when the module or either entry point is missing.

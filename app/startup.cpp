@@ -13,6 +13,7 @@
 #include "app/startup_loads.h"
 #include "engine/signature_cache.h"
 #include "engine/thread_para.h"
+#include "platform/dynlib.h"
 
 namespace korvane {
 
@@ -57,7 +58,7 @@ bool ReadKeyPair(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 }
 
 bool BindModules(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
-    const std::string channelPath = (fs::path(app.moduleDir) / kChannelModuleName).string();
+    const std::string channelPath = (fs::path(app.moduleDir) / ModuleFileName(kChannelModule)).string();
     if (!BindChannelModule(app, channelPath)) {
         sink.ShowMessage("Cannot load Channel DLL (" + channelPath + ").\r\n");
         return false;

@@ -14,6 +14,8 @@ void RememberLoaderError() {
 
 }  // namespace
 
+std::string ModuleFileName(std::string_view stem) { return std::string(stem) + ".so"; }
+
 ModuleHandle LoadModule(const std::string& path_or_name) {
     // Bind every symbol now, so a module missing a dependency fails here and not mid-run.
     ModuleHandle module = ::dlopen(path_or_name.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,7 @@ public:
     FolderWriteLock& operator=(const FolderWriteLock&) = delete;
 
 private:
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;  // the locked folder's descriptor (Linux) or mutex handle (Windows)
 };
 
 // The path a replacement must write: the target of a link, else the path itself.

@@ -126,22 +126,22 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
 }
 
 FolderWriteLock::FolderWriteLock(const std::string& file_path) {
-    fd_ = ::open(FolderOf(file_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) {
+    const int fd = ::open(FolderOf(file_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
         return;
     }
-    while (::flock(fd_, LOCK_EX) != 0) {
+    while (::flock(fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
-            ::close(fd_);
-            fd_ = -1;
+            ::close(fd);
             return;
         }
     }
+    handle_ = fd;
 }
 
 FolderWriteLock::~FolderWriteLock() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing drops the lock
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));  // closing drops the lock
     }
 }
 

@@ -5,21 +5,18 @@
 #include "platform/profile.h"
 #include "platform/run_folder.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
-#include <system_error>
 
 namespace korvane {
 namespace {
 
 constexpr const char* kTableFile = "ComPorts.ini";
 constexpr const char* kSection = "Ports";
-constexpr int kHighestPortNumber = 65535;
 constexpr size_t kMaxDescriptionSize = 4096;
 
 std::string EnvOrEmpty(const char* name) {
@@ -34,11 +31,6 @@ std::string_view Trim(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-std::string ReadDescription(const std::string& path) {
-    const FileContents contents = ReadWholeFile(path, kMaxDescriptionSize);
-    return contents.status == FileContents::kRead ? std::string(Trim(contents.bytes)) : std::string();
 }
 
 // Assignment reads the table and then writes it; one lock keeps two threads of this process
@@ -76,11 +68,6 @@ int PortNumberFromName(std::string_view name) {
         return 0;
     }
     return number;
-}
-
-bool IsCharacterDevice(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_character_file(path, error);  // follows links
 }
 
 std::string PortTableDir() {
@@ -199,41 +186,13 @@ void PortNumberTable::ForgetRunNumbers() {
 
 std::string VirtualPortDir() { return EnvOrEmpty("KORVANE_VIRTUAL_PORTS"); }
 
-std::vector<VirtualPort> ListVirtualPorts(const std::string& dir) {
-    std::vector<VirtualPort> ports;
-    if (dir.empty()) {
-        return ports;
+std::string ReadPortDescription(const std::string& path) {
+    const FileContents contents = ReadWholeFile(path, kMaxDescriptionSize);
+    if (contents.status != FileContents::kRead) {
+        return {};
     }
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        const int number = PortNumberFromName(name);
-        // Only the exact spelling "COM<n>" is a port; the .desc files and others are not.
-        if (number == 0 || name != "COM" + std::to_string(number) || !IsCharacterDevice(it->path().string())) {
-            continue;
-        }
-        ports.push_back({number, it->path().string(), ReadDescription(it->path().string() + ".desc")});
-    }
-    std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
-    return ports;
-}
-
-std::optional<std::string> DeviceForPort(int number) {
-    if (number < 1 || number > kHighestPortNumber) {
-        return std::nullopt;
-    }
-    const std::string virtual_dir = VirtualPortDir();
-    if (!virtual_dir.empty()) {
-        const std::string device = virtual_dir + "/COM" + std::to_string(number);
-        if (IsCharacterDevice(device)) {
-            return device;
-        }
-    }
-    const auto location = PortNumberTable(PortTableDir()).LocationOf(number);
-    if (!location) {
-        return std::nullopt;
-    }
-    return DeviceForLocation(*location);
+    const std::string_view text = contents.bytes;
+    return std::string(Trim(text.substr(0, text.find_first_of("\r\n"))));
 }
 
 }  // namespace korvane

@@ -9,7 +9,9 @@
 // folder, where the channel module of the same process finds it.
 //
 // Virtual ports: when KORVANE_VIRTUAL_PORTS=DIR is set, every link DIR/COM<n> to a
-// character device is a present port n, described by the text in DIR/COM<n>.desc.
+// character device is a present port n, described by the first line of DIR/COM<n>.desc.
+// On Windows, where COM<n> is a device name of its own, every DIR\COM<n>.desc makes port n
+// present, opened as \\.\COM<n>.
 //
 // Thread safety: all calls may run at once (the table file goes through profile.h).
 #pragma once
@@ -20,6 +22,8 @@
 #include <vector>
 
 namespace korvane {
+
+inline constexpr int kHighestPortNumber = 65535;
 
 // n for a port name "COMn" (any case, blanks around it ignored), else 0.
 int PortNumberFromName(std::string_view name);
@@ -58,23 +62,25 @@ private:
 
 struct VirtualPort {
     int number = 0;            // n of COMn
-    std::string device;        // DIR/COM<n>
-    std::string description;   // contents of COM<n>.desc, trimmed
+    std::string device;        // DIR/COM<n>, or \\.\COM<n> on Windows
+    std::string description;   // first line of COM<n>.desc, trimmed
 };
 
-// Whether the path (links followed) is a character device.
-bool IsCharacterDevice(const std::string& path);
+// First line of a port description file, without surrounding blanks; empty when the
+// file cannot be read.
+std::string ReadPortDescription(const std::string& path);
 
 // Folder named by KORVANE_VIRTUAL_PORTS, or empty.
 std::string VirtualPortDir();
 std::vector<VirtualPort> ListVirtualPorts(const std::string& dir);
 
-// The device node to open for port n: the virtual port when it exists, else the device
-// of the location the table records for n (/dev/serial/by-path/<location> or /dev/<name>).
+// The device node to open for port n. Linux: the virtual port when it exists, else the
+// device of the location the table records for n (/dev/serial/by-path/<location> or
+// /dev/<name>). Windows: \\.\COM<n>.
 std::optional<std::string> DeviceForPort(int number);
 // The device node of a recorded location below dev_root: dev_root/serial/by-path/<location>
 // when it exists, else dev_root/<location>. Nothing when neither is a character device or the
-// location is not a plain name (no '/', not "." or "..").
+// location is not a plain name (no '/', not "." or ".."). Linux only.
 std::optional<std::string> DeviceForLocation(const std::string& location, const std::string& dev_root = "/dev");
 
 }  // namespace korvane

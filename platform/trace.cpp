@@ -1,5 +1,7 @@
 #include "platform/trace.h"
 
+#include "platform/trace_output.h"
+
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -17,6 +19,7 @@ struct TraceSink {
     std::mutex mutex;
     std::FILE* out = nullptr;
     bool owns_file = false;
+    bool to_debugger = false;
     std::atomic<bool> enabled{false};
 
     TraceSink() { Configure(); }
@@ -31,13 +34,13 @@ struct TraceSink {
         const char* file = std::getenv("KORVANE_TRACE_FILE");
         const char* flag = std::getenv("KORVANE_TRACE");
         if (file != nullptr && file[0] != '\0') {
-            // Append, so several runs or processes add to one file; close on exec.
-            out = std::fopen(file, "ae");
+            out = OpenTraceFile(file);
             owns_file = out != nullptr;
         } else if (flag != nullptr && std::string(flag) == "1") {
             out = stderr;
         }
-        enabled.store(out != nullptr, std::memory_order_release);
+        to_debugger = DebuggerListens();
+        enabled.store(out != nullptr || to_debugger, std::memory_order_release);
     }
 
     void CloseFile() {
@@ -63,11 +66,13 @@ void TraceWrite(std::string_view text) {
         return;
     }
     std::lock_guard lock(sink.mutex);
-    if (sink.out == nullptr) {
-        return;
+    if (sink.to_debugger) {
+        WriteDebuggerOutput(text);
     }
-    std::fwrite(text.data(), 1, text.size(), sink.out);
-    std::fflush(sink.out);
+    if (sink.out != nullptr) {
+        std::fwrite(text.data(), 1, text.size(), sink.out);
+        std::fflush(sink.out);
+    }
 }
 
 void TraceFormat(const char* format, ...) {

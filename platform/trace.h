@@ -1,5 +1,6 @@
 // The debug trace sink: stderr when KORVANE_TRACE=1, or the file named by
-// KORVANE_TRACE_FILE; off otherwise, and then nothing is formatted.
+// KORVANE_TRACE_FILE; and the debugger's output (OutputDebugStringW) on Windows while a
+// debugger is attached. Off otherwise, and then nothing is formatted.
 // Thread safety: every call may run on any thread; one line is written whole.
 #pragma once
 

@@ -3,6 +3,7 @@
 // numbers (virtual ports first, then the port-number table).
 
 #include "modules/channel/channel_abi.h"
+#include "modules/module_export.h"
 
 #include "modules/channel/serial_line.h"
 #include "platform/port_numbers.h"
@@ -10,8 +11,6 @@
 #include <cerrno>
 #include <new>
 #include <type_traits>
-
-#define CHANNEL_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace korvane {
 namespace {
@@ -106,7 +105,7 @@ constexpr IChannelVtbl kOperations = {
 }  // namespace
 }  // namespace korvane
 
-CHANNEL_EXPORT int32_t CreateChannel(IChannel** slot, uint32_t /*reserved*/) {
+KORVANE_MODULE_EXPORT int32_t CreateChannel(IChannel** slot, uint32_t /*reserved*/) {
     if (slot == nullptr) {
         return 0;
     }
@@ -120,7 +119,7 @@ CHANNEL_EXPORT int32_t CreateChannel(IChannel** slot, uint32_t /*reserved*/) {
     return 1;
 }
 
-CHANNEL_EXPORT void ReleaseChannel(IChannel* channel) {
+KORVANE_MODULE_EXPORT void ReleaseChannel(IChannel* channel) {
     delete static_cast<korvane::ChannelObject*>(channel);  // closes the line
 }
 

@@ -1,10 +1,12 @@
-// One open serial device in raw 8N1 mode, the operating-system half of a channel. Real
-// serial ports and pseudo-terminals go through the same calls.
+// One open serial device in raw 8N1 mode without flow control, the operating-system half of
+// a channel. Linux: termios and poll, for real serial ports and pseudo-terminals alike.
+// Windows: \\.\COMn with the communication time-outs bounding every read and write.
 // Thread safety: one SerialLine is used by one thread at a time; separate lines are independent.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <cstddef>
 #include <string>
 
 namespace korvane {
@@ -24,7 +26,7 @@ public:
     int Open(const std::string& device, uint32_t baud);
     // Idempotent.
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return handle_ != -1; }
 
     // Bytes read (at most capacity), 0 when nothing arrived within wait_ms, -1 when the device
     // failed or is gone.
@@ -36,14 +38,19 @@ public:
     // Drops input not read yet; 0 on success, else an errno value.
     int Purge();
 
-    // errno of the last failed call, 0 if none failed.
+    // errno value of the last failed call (the system's error mapped to the nearest errno on
+    // Windows), 0 if none failed.
     int LastError() const { return last_error_; }
 
 private:
     int32_t Fail(int error);
+    int Fd() const { return static_cast<int>(handle_); }
 
-    int fd_ = -1;
+    std::intptr_t handle_ = -1;  // file descriptor (Linux) or HANDLE (Windows); -1 when closed
     int last_error_ = 0;
+    // The read wait and write bound the device was last given, so that they are set again
+    // only when they change (Windows; one system call saved per read).
+    uint64_t applied_timeouts_ = UINT64_MAX;
 };
 
 }  // namespace korvane

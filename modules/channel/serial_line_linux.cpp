@@ -94,20 +94,20 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
         ::close(fd);
         return last_error_ = error;
     }
-    fd_ = fd;
+    handle_ = fd;
     last_error_ = 0;
     return 0;
 }
 
 void SerialLine::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (handle_ != -1) {
+        ::close(Fd());
+        handle_ = -1;
     }
 }
 
 int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
-    if (fd_ < 0) {
+    if (handle_ == -1) {
         return Fail(EBADF);
     }
     if (buffer == nullptr) {
@@ -119,7 +119,7 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
     const size_t wanted = capacity > INT32_MAX ? INT32_MAX : capacity;
     const auto deadline = Steady::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer, wanted);
+        const ssize_t got = ::read(Fd(), buffer, wanted);
         if (got > 0) {
             return static_cast<int32_t>(got);
         }
@@ -136,7 +136,7 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
         if (left == 0) {
             return 0;
         }
-        const int ready = WaitFor(fd_, POLLIN, left);
+        const int ready = WaitFor(Fd(), POLLIN, left);
         if (ready == 0) {
             return 0;
         }
@@ -147,7 +147,7 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
 }
 
 int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms, const KeepGoing& keep_going) {
-    if (fd_ < 0) {
+    if (handle_ == -1) {
         return Fail(EBADF);
     }
     if ((data == nullptr && length > 0) || length > INT32_MAX) {
@@ -157,7 +157,7 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
     const auto deadline = Steady::now() + std::chrono::milliseconds(timeout_ms);
     uint32_t sent = 0;
     while (sent < length) {
-        const ssize_t written = ::write(fd_, bytes + sent, length - sent);
+        const ssize_t written = ::write(Fd(), bytes + sent, length - sent);
         if (written > 0) {
             sent += static_cast<uint32_t>(written);
             continue;
@@ -177,7 +177,7 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
         if (keep_going && !keep_going()) {
             return Fail(ECANCELED);
         }
-        const int ready = WaitFor(fd_, POLLOUT, keep_going ? std::min(left, kStopCheckMs) : left);
+        const int ready = WaitFor(Fd(), POLLOUT, keep_going ? std::min(left, kStopCheckMs) : left);
         if (ready == 0 && MsLeft(deadline) == 0) {
             return Fail(ETIMEDOUT);
         }
@@ -189,10 +189,10 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
 }
 
 int SerialLine::Purge() {
-    if (fd_ < 0) {
+    if (handle_ == -1) {
         return last_error_ = EBADF;
     }
-    return ::tcflush(fd_, TCIFLUSH) == 0 ? 0 : (last_error_ = errno);
+    return ::tcflush(Fd(), TCIFLUSH) == 0 ? 0 : (last_error_ = errno);
 }
 
 }  // namespace korvane

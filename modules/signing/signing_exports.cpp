@@ -2,12 +2,11 @@
 // kept between calls (they never change a result), and nothing below them throws.
 
 #include "modules/signing/signing_abi.h"
+#include "modules/module_export.h"
 
 #include "modules/signing/ec_key.h"
 
 #include <type_traits>
-
-#define SIGNING_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -19,7 +18,7 @@ std::span<const uint8_t> DataOf(const uint8_t* data, uint32_t length) {
 
 }  // namespace
 
-SIGNING_EXPORT int sign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t /*flags*/,
+KORVANE_MODULE_EXPORT int sign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t /*flags*/,
                         uint8_t signature[96]) {
     if (key_pair == nullptr || signature == nullptr || (data == nullptr && length > 0)) {
         return kBadArguments;
@@ -30,7 +29,7 @@ SIGNING_EXPORT int sign(const uint8_t key_pair[188], const uint8_t* data, uint32
     return static_cast<int>(status);
 }
 
-SIGNING_EXPORT int verify(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t /*flags*/,
+KORVANE_MODULE_EXPORT int verify(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t /*flags*/,
                           const uint8_t signature[96]) {
     if (key_pair == nullptr || signature == nullptr || (data == nullptr && length > 0)) {
         return 0;

@@ -3,9 +3,11 @@
 // state is kept between calls apart from the profile lock inside platform/profile.
 
 #include "modules/utility/rerizu_abi.h"
+#include "modules/module_export.h"
 
 #include "modules/utility/caller_buffers.h"
 #include "modules/utility/system_info.h"
+#include "platform/ansi_text.h"
 #include "platform/module_path.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -17,8 +19,6 @@
 #include <optional>
 #include <random>
 #include <type_traits>
-
-#define RERIZU_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace korvane {
 namespace {
@@ -176,7 +176,7 @@ int32_t HexToAnsi(const Unit* hex, Unit* buffer, uint32_t capacity) {
 std::string ConfigPath() {
     static const int anchor = 0;  // any object of this module locates its file
     const std::string dir = ModuleDirOf(&anchor);
-    return dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    return dir.empty() || dir.back() == '/' || dir.back() == '\\' ? dir : dir + PathSeparator();
 }
 
 std::string NewGuid() {
@@ -209,153 +209,155 @@ int32_t AddAccessFile(const Unit* path) {
 
 using namespace korvane;
 
-RERIZU_EXPORT int32_t RERizu_AnsiToUnicode(const char* src, char16_t* dst, uint32_t capacity) {
-    return src != nullptr ? CopyWhole(Utf8ToUtf16(TextOf(src)), dst, capacity) : ReturnNothing(dst, capacity);
+KORVANE_MODULE_EXPORT int32_t RERizu_AnsiToUnicode(const char* src, char16_t* dst, uint32_t capacity) {
+    return src != nullptr ? CopyWhole(Utf8ToUtf16(FromAnsiCodePage(TextOf(src))), dst, capacity)
+                          : ReturnNothing(dst, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_UnicodeToAnsi(const char16_t* src, char* dst, uint32_t capacity) {
-    return src != nullptr ? CopyWhole(Utf16ToUtf8(TextOf(src)), dst, capacity) : ReturnNothing(dst, capacity);
+KORVANE_MODULE_EXPORT int32_t RERizu_UnicodeToAnsi(const char16_t* src, char* dst, uint32_t capacity) {
+    return src != nullptr ? CopyWhole(ToAnsiCodePage(Utf16ToUtf8(TextOf(src))), dst, capacity)
+                          : ReturnNothing(dst, capacity);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniStringA(const char* section, const char* key, const char* def, char* buffer,
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniStringA(const char* section, const char* key, const char* def, char* buffer,
                                             uint32_t* capacity, const char* file) {
     return GetIniString(section, key, def, buffer, capacity, file);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniStringW(const char16_t* section, const char16_t* key, const char16_t* def,
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniStringW(const char16_t* section, const char16_t* key, const char16_t* def,
                                             char16_t* buffer, uint32_t* capacity, const char16_t* file) {
     return GetIniString(section, key, def, buffer, capacity, file);
 }
 
-RERIZU_EXPORT int32_t RERizu_WriteIniStringA(const char* section, const char* key, const char* value,
+KORVANE_MODULE_EXPORT int32_t RERizu_WriteIniStringA(const char* section, const char* key, const char* value,
                                              const char* file) {
     return WriteIniString(section, key, value, file);
 }
 
-RERIZU_EXPORT int32_t RERizu_WriteIniStringW(const char16_t* section, const char16_t* key, const char16_t* value,
+KORVANE_MODULE_EXPORT int32_t RERizu_WriteIniStringW(const char16_t* section, const char16_t* key, const char16_t* value,
                                              const char16_t* file) {
     return WriteIniString(section, key, value, file);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniUIntA(const char* section, const char* key, uint32_t def, const char* file) {
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniUIntA(const char* section, const char* key, uint32_t def, const char* file) {
     return GetIniUInt(section, key, def, file);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniUIntW(const char16_t* section, const char16_t* key, uint32_t def,
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniUIntW(const char16_t* section, const char16_t* key, uint32_t def,
                                           const char16_t* file) {
     return GetIniUInt(section, key, def, file);
 }
 
-RERIZU_EXPORT int32_t RERizu_WriteIniUIntA(const char* section, const char* key, uint32_t value, const char* file) {
+KORVANE_MODULE_EXPORT int32_t RERizu_WriteIniUIntA(const char* section, const char* key, uint32_t value, const char* file) {
     return WriteIniUInt(section, key, value, file);
 }
 
-RERIZU_EXPORT int32_t RERizu_WriteIniUIntW(const char16_t* section, const char16_t* key, uint32_t value,
+KORVANE_MODULE_EXPORT int32_t RERizu_WriteIniUIntW(const char16_t* section, const char16_t* key, uint32_t value,
                                            const char16_t* file) {
     return WriteIniUInt(section, key, value, file);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniKeyNamesA(const char* section, char* buffer, uint32_t capacity,
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniKeyNamesA(const char* section, char* buffer, uint32_t capacity,
                                               const char* file) {
     return GetIniKeyNames(section, buffer, capacity, file);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetIniKeyNamesW(const char16_t* section, char16_t* buffer, uint32_t capacity,
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetIniKeyNamesW(const char16_t* section, char16_t* buffer, uint32_t capacity,
                                               const char16_t* file) {
     return GetIniKeyNames(section, buffer, capacity, file);
 }
 
-RERIZU_EXPORT void RERizu_DebugTraceA(const char* text) {
+KORVANE_MODULE_EXPORT void RERizu_DebugTraceA(const char* text) {
     if (TraceEnabled()) {
         DebugTrace(TextOf(text));
     }
 }
 
-RERIZU_EXPORT void RERizu_DebugTraceW(const char16_t* text) {
+KORVANE_MODULE_EXPORT void RERizu_DebugTraceW(const char16_t* text) {
     if (TraceEnabled()) {
         DebugTrace(Utf8Of(text));
     }
 }
 
-RERIZU_EXPORT void RERizu_SwapBytes(void* data, uint32_t length) {
+KORVANE_MODULE_EXPORT void RERizu_SwapBytes(void* data, uint32_t length) {
     if (data != nullptr) {
         auto* bytes = static_cast<unsigned char*>(data);
         std::reverse(bytes, bytes + length);
     }
 }
 
-RERIZU_EXPORT int32_t RERizu_AnsiToHexA(const char* src, char* dst, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_AnsiToHexA(const char* src, char* dst, uint32_t capacity) {
     return src != nullptr ? ReturnWhole(HexOf(TextOf(src)), dst, capacity) : ReturnNothing(dst, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_AnsiToHexW(const char16_t* src, char16_t* dst, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_AnsiToHexW(const char16_t* src, char16_t* dst, uint32_t capacity) {
     return src != nullptr ? ReturnWhole(HexOf(Utf8Of(src)), dst, capacity) : ReturnNothing(dst, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_HexToAnsiA(const char* hex, char* dst, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_HexToAnsiA(const char* hex, char* dst, uint32_t capacity) {
     return HexToAnsi(hex, dst, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_HexToAnsiW(const char16_t* hex, char16_t* dst, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_HexToAnsiW(const char16_t* hex, char16_t* dst, uint32_t capacity) {
     return HexToAnsi(hex, dst, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetConfigPathA(char* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetConfigPathA(char* buffer, uint32_t capacity) {
     return ReturnWhole(ConfigPath(), buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetConfigPathW(char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetConfigPathW(char16_t* buffer, uint32_t capacity) {
     return ReturnWhole(ConfigPath(), buffer, capacity);
 }
 
 // The program keeps no language folders or display-text tables on this platform.
-RERIZU_EXPORT int32_t RERizu_GetCurrentLanguagePathA(char* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetCurrentLanguagePathA(char* buffer, uint32_t capacity) {
     return ReturnNothing(buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetCurrentLanguagePathW(char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetCurrentLanguagePathW(char16_t* buffer, uint32_t capacity) {
     return ReturnNothing(buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetDisplayTextA(const char* /*id*/, char* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetDisplayTextA(const char* /*id*/, char* buffer, uint32_t capacity) {
     return ReturnNothing(buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetDisplayTextW(const char16_t* /*id*/, char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetDisplayTextW(const char16_t* /*id*/, char16_t* buffer, uint32_t capacity) {
     return ReturnNothing(buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_CreateGUIDA(char* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_CreateGUIDA(char* buffer, uint32_t capacity) {
     return ReturnWhole(NewGuid(), buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_CreateGUIDW(char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_CreateGUIDW(char16_t* buffer, uint32_t capacity) {
     return ReturnWhole(NewGuid(), buffer, capacity);
 }
 
-RERIZU_EXPORT uint32_t RERizu_GetOSVerCode(void) {
+KORVANE_MODULE_EXPORT uint32_t RERizu_GetOSVerCode(void) {
     const OsVersion version = QueryOsVersion();
     return version.major * 100 + version.minor;
 }
 
-RERIZU_EXPORT int32_t RERizu_GetOSVersionA(char* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetOSVersionA(char* buffer, uint32_t capacity) {
     return ReturnWhole(QueryOsVersion().text, buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_GetOSVersionW(char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetOSVersionW(char16_t* buffer, uint32_t capacity) {
     return ReturnWhole(QueryOsVersion().text, buffer, capacity);
 }
 
 // There is no system web browser component whose cipher strength could be asked.
-RERIZU_EXPORT int32_t RERizu_GetIEBitlenA(char* buffer, uint32_t capacity) { return ReturnNothing(buffer, capacity); }
+KORVANE_MODULE_EXPORT int32_t RERizu_GetIEBitlenA(char* buffer, uint32_t capacity) { return ReturnNothing(buffer, capacity); }
 
-RERIZU_EXPORT int32_t RERizu_GetIEBitlenW(char16_t* buffer, uint32_t capacity) {
+KORVANE_MODULE_EXPORT int32_t RERizu_GetIEBitlenW(char16_t* buffer, uint32_t capacity) {
     return ReturnNothing(buffer, capacity);
 }
 
-RERIZU_EXPORT int32_t RERizu_AddAccessFileA(const char* path) { return AddAccessFile(path); }
+KORVANE_MODULE_EXPORT int32_t RERizu_AddAccessFileA(const char* path) { return AddAccessFile(path); }
 
-RERIZU_EXPORT int32_t RERizu_AddAccessFileW(const char16_t* path) { return AddAccessFile(path); }
+KORVANE_MODULE_EXPORT int32_t RERizu_AddAccessFileW(const char16_t* path) { return AddAccessFile(path); }
 
 // Every entry point has exactly the type its binder expects.
 #define RERIZU_CHECK_TYPE(name) static_assert(std::is_same_v<decltype(&RERizu_##name), RERizu_##name##Fn>);

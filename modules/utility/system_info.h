@@ -14,10 +14,13 @@ struct OsVersion {
 
 OsVersion QueryOsVersion();
 
-// Gives the file's owner read and write access; false when the file is missing or it fails.
+// Gives the file's owner read and write access (Windows: clears its read-only flag); false
+// when the file is missing or it fails.
 bool GrantOwnerReadWrite(const std::string& path);
 
-// Turns the program's Windows-style paths (".\DevPath.ini") into this platform's form.
+// Turns the program's paths (".\DevPath.ini", "dir/file") into this platform's form.
 std::string NativePath(std::string path);
+// The separator this platform puts between folder and file: "/" or "\\".
+const char* PathSeparator();
 
 }  // namespace korvane

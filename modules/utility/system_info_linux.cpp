@@ -51,4 +51,6 @@ std::string NativePath(std::string path) {
     return path;
 }
 
+const char* PathSeparator() { return "/"; }
+
 }  // namespace korvane
