@@ -177,8 +177,10 @@ private:
             } else if (entry.details && !entry.details->stable) {
                 const std::string before = entry.details->location;
                 entry.details = Inspect(ttyClass / name, name);
-                if (entry.details && entry.number.number != 0 && entry.details->location != before) {
-                    table_.Relocate(before, entry.details->location, entry.number.number);
+                if (entry.details && entry.number.number != 0) {
+                    if (entry.details->location != before) {
+                        table_.Relocate(before, entry.details->location, entry.number.number);
+                    }
                     entry.port = RealPort(*entry.details, entry.number);
                 }
             }
