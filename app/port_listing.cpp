@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "discovery/dev_hound.h"
 #include "platform/port_numbers.h"
 
 namespace korvane {
@@ -44,7 +43,7 @@ std::string PortListingLine(const PortInterface& port, const PortMatch& match) {
 
 std::string PortListing(std::vector<PortInterface> ports, const PortMatch& match) {
     std::stable_sort(ports.begin(), ports.end(), [](const PortInterface& a, const PortInterface& b) {
-        return ParsePortNumber(a.portName) < ParsePortNumber(b.portName);
+        return PortNumberFromName(a.portName) < PortNumberFromName(b.portName);
     });
     std::string text = "# port location description usb(vid:pid) interface serial driver session\n";
     for (const PortInterface& port : ports) {

@@ -107,6 +107,7 @@ bool CDevHound::GetPortDetails(uint32_t nPort, PortInterface& port) const {
         return false;
     }
     port = it->second.details;
+    port.friendlyName = it->second.szFriendlyName;  // the same name GetPortName falls back to
     return true;
 }
 
@@ -160,27 +161,29 @@ int CDevHound::Run() {
 }
 
 void CDevHound::UpdatePort(const PortInterface& found, bool firstPass, std::vector<uint32_t>& arrived) {
-    _DEV_PORT_INFO_T info;
-    info.nPort = ParsePortNumber(found.portName);
-    if (info.nPort == 0) {
+    const int number = ParsePortNumber(found.portName);
+    if (number == 0) {
         return;
     }
-    info.szPortName = found.portName;
-    info.szFriendlyName = found.friendlyName.empty() ? "COM" + std::to_string(info.nPort) : found.friendlyName;
-    info.szDeviceDesc = found.deviceDesc;
-    info.details = found;
-    info.details.friendlyName = info.szFriendlyName;
-
-    const auto nPort = static_cast<uint32_t>(info.nPort);
+    const auto nPort = static_cast<uint32_t>(number);
     std::lock_guard lock(portsMutex_);
-    // The map is written before any message, so the owner finds the name on arrival.
-    m_mapPorts[nPort] = info;
+    // The map is written before any message, so the owner finds the name on arrival. A
+    // record that has not changed since the last pass is left as it is.
+    _DEV_PORT_INFO_T& known = m_mapPorts[nPort];
+    if (known.nPort != number || !(known.details == found)) {
+        known.nPort = number;
+        known.szPortName = found.portName;
+        known.szFriendlyName = found.friendlyName.empty() ? "COM" + std::to_string(number) : found.friendlyName;
+        known.szDeviceDesc = found.deviceDesc;
+        known.details = found;
+    }
     const auto listed = std::find_if(m_vecPorts.begin(), m_vecPorts.end(),
-                                     [&](const _DEV_PORT_INFO_T& p) { return p.nPort == info.nPort; });
+                                     [&](const _DEV_PORT_INFO_T& p) { return p.nPort == number; });
     if (listed != m_vecPorts.end()) {
         listed->bPresent = 1;
         return;
     }
+    _DEV_PORT_INFO_T info = known;
     info.bPresent = 1;
     m_vecPorts.push_back(std::move(info));
     if (!firstPass) {

@@ -35,7 +35,7 @@ struct _DEV_PORT_INFO_T {
     std::string szFriendlyName;
     std::string szDeviceDesc;
     int bPresent = 0;
-    PortInterface details;  // the whole record of the pass: location, USB ids, driver
+    PortInterface details;  // the record as the pass found it: location, USB ids, driver
 };
 
 // The number n of a "COMn" port name; 0 when the name is not COM followed by a

@@ -28,6 +28,7 @@ struct PortInterface {
     std::string serial{};      // USB serial number string
     std::string driver{};      // kernel driver name (cdc_acm, cp210x, ...)
     bool numberSaved = true;   // false: the number could not be stored in the table and holds for this run only
+    bool operator==(const PortInterface&) const = default;
 };
 
 inline constexpr size_t kPortTextMax = 255;

@@ -121,14 +121,18 @@ public:
     LinuxPortEnumerator& operator=(const LinuxPortEnumerator&) = delete;
 
     bool List(std::vector<PortInterface>& ports) override {
-        ports.clear();
-        const bool realListed = ListRealPorts(ports);
+        // The caller's records are overwritten in place: their strings keep their storage, so
+        // a pass in which nothing changed allocates nothing.
+        size_t used = 0;
+        const bool realListed = ListRealPorts(ports, used);
         if (!realListed && sources_.virtualDir.empty()) {
+            ports.clear();
             return false;
         }
         if (!sources_.virtualDir.empty()) {
-            ListVirtual(ports);
+            ListVirtual(ports, used);
         }
+        ports.resize(used);
         return true;
     }
 
@@ -139,9 +143,19 @@ private:
         uint32_t firstSeenMs = 0;
         bool seen = false;
         AssignedNumber number;  // given once the port is listed; kept while the entry lives
+        PortInterface port;     // the record listed, made when the number or the details change
     };
 
-    bool ListRealPorts(std::vector<PortInterface>& ports) {
+    static void Put(std::vector<PortInterface>& ports, size_t& used, const PortInterface& port) {
+        if (used < ports.size()) {
+            ports[used] = port;
+        } else {
+            ports.push_back(port);
+        }
+        ++used;
+    }
+
+    bool ListRealPorts(std::vector<PortInterface>& ports, size_t& used) {
         const fs::path ttyClass = fs::path(sources_.sysfsRoot) / "class" / "tty";
         DIR* dir = opendir(ttyClass.c_str());
         if (dir == nullptr) {
@@ -159,12 +173,15 @@ private:
             }
             CachedEntry& entry = cache_[name];
             if (entry.inode != item->d_ino) {
-                entry = CachedEntry{item->d_ino, Inspect(ttyClass / name, name), GetTickMs(), false, {}};
+                entry = CachedEntry{item->d_ino, Inspect(ttyClass / name, name), GetTickMs(), false, {}, {}};
             } else if (entry.details && !entry.details->stable) {
                 const std::string before = entry.details->location;
                 entry.details = Inspect(ttyClass / name, name);
-                if (entry.details && entry.number.number != 0 && entry.details->location != before) {
-                    table_.Relocate(before, entry.details->location, entry.number.number);
+                if (entry.details && entry.number.number != 0) {
+                    if (entry.details->location != before) {
+                        table_.Relocate(before, entry.details->location, entry.number.number);
+                    }
+                    entry.port = RealPort(*entry.details, entry.number);
                 }
             }
             entry.seen = true;
@@ -174,8 +191,9 @@ private:
                 // name does not renumber it: a running session keeps its port.
                 if (entry.number.number == 0) {
                     entry.number = table_.NumberFor(entry.details->location);
+                    entry.port = RealPort(*entry.details, entry.number);
                 }
-                ports.push_back(RealPort(*entry.details, entry.number));
+                Put(ports, used, entry.port);
             }
         }
         closedir(dir);
@@ -233,16 +251,19 @@ private:
         return port;
     }
 
-    void ListVirtual(std::vector<PortInterface>& ports) {
+    void ListVirtual(std::vector<PortInterface>& ports, size_t& used) {
         if (VirtualFolderChanged()) {
-            virtualPorts_ = ListVirtualPorts(sources_.virtualDir);
+            virtualPorts_.clear();
+            for (const VirtualPort& port : ListVirtualPorts(sources_.virtualDir)) {
+                PortInterface listed;
+                listed.location = Clip(port.device);
+                Name(listed, port.number, Clip(port.description));
+                virtualPorts_.push_back(std::move(listed));
+            }
             virtualListedMs_ = GetTickMs();
         }
-        for (const VirtualPort& port : virtualPorts_) {
-            PortInterface listed;
-            listed.location = Clip(port.device);
-            Name(listed, port.number, Clip(port.description));
-            ports.push_back(std::move(listed));
+        for (const PortInterface& port : virtualPorts_) {
+            Put(ports, used, port);
         }
     }
 
@@ -288,7 +309,7 @@ private:
     PortSources sources_;
     PortNumberTable table_;
     std::optional<FolderStamp> virtualStamp_;
-    std::vector<VirtualPort> virtualPorts_;
+    std::vector<PortInterface> virtualPorts_;
     uint32_t virtualListedMs_ = 0;
     std::map<std::string, CachedEntry> cache_;   // tty entry name -> what it is
 };

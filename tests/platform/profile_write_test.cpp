@@ -90,13 +90,13 @@ TEST(ProfileWrite, Utf16FileStaysUtf16) {
 TEST(ProfileWrite, Utf16FileRefusesBytesThatAreNoCharacters) {
     TempDir dir;
     const std::string path = dir.File("ComPorts.ini");
-    const std::string original("\xFF\xFE[\0P\0o\0r\0t\0s\0]\0\r\0\n\0", 18);
-    WriteBytes(path, original);
+    const std::string before("\xFF\xFE[\0P\0o\0r\0t\0s\0]\0\r\0\n\0", 18);
+    WriteBytes(path, before);
     const std::string notUtf8 = "usb-\xFF\xFE";
     EXPECT_FALSE(WriteProfileString(path, "Ports", notUtf8, "COM1"));
     EXPECT_FALSE(WriteProfileString(path, "Ports", "usb-a", "COM\xFF"));
     EXPECT_FALSE(WriteProfileString(path, "P\xFForts", "usb-a", "COM1"));
-    EXPECT_EQ(ReadBytes(path), original) << "nothing was written in place of the bytes";
+    EXPECT_EQ(ReadBytes(path), before) << "nothing was written in place of the bytes";
 
     // A UTF-8 file keeps the same bytes as they are, and finds them again.
     const std::string narrow = dir.File("narrow.ini");
