@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
 #include "app/console_terminal.h"
@@ -15,6 +16,7 @@ constexpr uint32_t kLiveRedrawMs = 200;
 constexpr uint32_t kProgressLineMs = 2000;
 constexpr int kProgressLineStep = 10;  // percent
 constexpr int kBarWidth = 20;
+constexpr std::string_view kFailedPrefix = "Failed:";
 
 // Pads (or keeps) a text to a column of `width` bytes.
 std::string Column(const std::string& text, size_t width) {
@@ -58,8 +60,9 @@ std::string FormatPlainLine(const PortRow& row, double elapsedSeconds, bool inte
     std::string middle = row.cells[kColProgress];
     if (interim) {
         status = "In application";
-        const std::string reason = row.cells[kColProgress].starts_with("Failed:") ? row.cells[kColProgress].substr(7)
-                                                                                   : row.cells[kColProgress];
+        const std::string& progress = row.cells[kColProgress];
+        const std::string reason =
+            progress.starts_with(kFailedPrefix) ? progress.substr(kFailedPrefix.size()) : progress;
         middle = "sent to loader (" + reason + ")";
     } else if (row.barVisible) {
         middle = std::to_string(ProgressPercent(row.barDone, row.barTotal)) + "%";
@@ -83,7 +86,7 @@ std::string SummaryOfRows(const std::vector<PortRow>& rows, const std::set<int>&
         const std::string& progress = row.cells[kColProgress];
         if (progress == "Passed") {
             ++passed;
-        } else if (progress.starts_with("Failed:") && interimPorts.count(row.nPort) == 0) {
+        } else if (progress.starts_with(kFailedPrefix) && interimPorts.count(row.nPort) == 0) {
             ++failed;
         } else if (row.cells[kColStatus] != StepName(kStepUnplugged)) {
             ++going;

@@ -30,7 +30,7 @@ Parts Split(WallTime when) {
 std::string IsoLocalTime(WallTime when) {
     const Parts p = Split(when);
     const long offsetMinutes = std::labs(p.offsetSeconds) / 60;
-    char text[48];
+    char text[96];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", p.local.tm_year + 1900,
                   p.local.tm_mon + 1, p.local.tm_mday, p.local.tm_hour, p.local.tm_min, p.local.tm_sec,
                   p.offsetSeconds < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
@@ -39,14 +39,14 @@ std::string IsoLocalTime(WallTime when) {
 
 std::string LocalClockTime(WallTime when) {
     const Parts p = Split(when);
-    char text[24];
+    char text[64];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", p.local.tm_hour, p.local.tm_min, p.local.tm_sec, p.ms);
     return text;
 }
 
 std::string FileNameTime(WallTime when) {
     const Parts p = Split(when);
-    char text[32];
+    char text[96];
     std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d-%03d", p.local.tm_year + 1900, p.local.tm_mon + 1,
                   p.local.tm_mday, p.local.tm_hour, p.local.tm_min, p.local.tm_sec, p.ms);
     return text;

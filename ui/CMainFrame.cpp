@@ -112,6 +112,9 @@ void CMainFrame::OnStop() {
     if (!run_->Running()) {
         return;
     }
+    if (beforeStop_) {
+        beforeStop_();
+    }
     run_->OnStop();
     FollowRunTimer();
     UpdateCommands();

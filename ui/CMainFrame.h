@@ -6,7 +6,9 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/run_control.h"
 #include "ui/message_box_sink.h"
@@ -32,7 +34,11 @@ public:
     static QString Title();
 
     void OnStart();
+    // Stop (the button, or the window closing); the before-stop hook runs first.
     void OnStop();
+    // Called at the start of every Stop, while the sessions that ended by themselves can
+    // still be taken from run control.
+    void SetBeforeStop(std::function<void()> hook) { beforeStop_ = std::move(hook); }
     void OnSettings();
     void OnPortChange(uint32_t nPort, intptr_t lParam);
     // Queues a port change into the window's loop; false when it could not be queued.
@@ -64,6 +70,7 @@ private:
     CCoolToolBar* toolBar_;
     CKorvaneAppDownloadView* view_;
     std::unique_ptr<RunControl> run_;
+    std::function<void()> beforeStop_;
 };
 
 }  // namespace korvane

@@ -90,14 +90,17 @@ int RunWindow(int argc, char** argv) {
     warnOn = &frame;
     app.messageSink = &frame.Sink();
     ReportKeeper report(options.reportFile);
+    const auto collect = [&records, &frame, &report] {
+        if (records.Collect(frame.Run()) > 0) {
+            report.Write(records.Finished());
+        }
+    };
     QTimer collector;
     if (!options.reportFile.empty() || !options.logDir.empty()) {
-        QObject::connect(&collector, &QTimer::timeout, &frame, [&] {
-            if (records.Collect(frame.Run()) > 0) {
-                report.Write(records.Finished());
-            }
-        });
+        QObject::connect(&collector, &QTimer::timeout, &frame, collect);
         collector.start(kCollectMs);
+        // A stop discards what run control still holds of the ended sessions.
+        frame.SetBeforeStop(collect);
     }
 
     // The operator sees the window while the configuration and images load. The window
@@ -124,8 +127,8 @@ int RunWindow(int argc, char** argv) {
     }
     const int status = QApplication::exec();
     collector.stop();
-    records.Collect(frame.Run());
     frame.OnStop();
+    frame.SetBeforeStop(nullptr);
     report.Write(records.Finished());
     app.portView = nullptr;
     app.messageSink = nullptr;

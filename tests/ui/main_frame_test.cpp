@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
@@ -121,6 +123,19 @@ TEST_F(MainFrameTest, CommandsFollowTheRunState) {
     EXPECT_FALSE(frame.View().RunTimerActive());
     frame.View().Model().Refresh();
     EXPECT_EQ(frame.View().model()->rowCount(), 0);
+}
+
+TEST_F(MainFrameTest, TheBeforeStopHookRunsWhileTheRunIsStillOn) {
+    std::vector<bool> runningAtHook;
+    frame.SetBeforeStop([&] { runningAtHook.push_back(frame.Run().Running()); });
+    Command(kCmdStop)->trigger();  // no run: nothing to stop
+    EXPECT_TRUE(runningAtHook.empty());
+    Command(kCmdStart)->trigger();
+    Command(kCmdStop)->trigger();
+    frame.OnStart();
+    frame.close();  // closing the window stops the run too
+    EXPECT_EQ(runningAtHook, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(frame.Run().Running());
 }
 
 TEST_F(MainFrameTest, StartRefusalsAreMessagesAndChangeNothing) {
