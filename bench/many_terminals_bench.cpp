@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -49,6 +50,7 @@ struct RunFigures {
     double seconds = 0;
     double bytesPerSecond = 0;
     double cpuPerMiB = 0;
+    double simulatorCpuPerMiB = 0;  // the simulator process, start to end
 };
 
 pid_t StartSimulator(const SimBench& bench, int terminals) {
@@ -143,7 +145,8 @@ RunFigures RunOnce(int terminals, bool shared) {
     }
     run.OnStop();
     kill(simulator, SIGTERM);
-    waitpid(simulator, nullptr, 0);
+    rusage simulatorUsage{};
+    wait4(simulator, nullptr, 0, &simulatorUsage);
 
     figures.ok = firstArrival.has_value() && passed == static_cast<size_t>(terminals);
     if (!figures.ok) {
@@ -154,25 +157,29 @@ RunFigures RunOnce(int terminals, bool shared) {
     figures.seconds = std::chrono::duration<double>(finished - *firstArrival).count();
     figures.bytesPerSecond = static_cast<double>(terminals) * kImageBytes / figures.seconds;
     figures.cpuPerMiB = cpu / mib;
+    figures.simulatorCpuPerMiB =
+        (static_cast<double>(simulatorUsage.ru_utime.tv_sec + simulatorUsage.ru_stime.tv_sec) +
+         static_cast<double>(simulatorUsage.ru_utime.tv_usec + simulatorUsage.ru_stime.tv_usec) * 1e-6) /
+        mib;
     return figures;
 }
 
 struct Series {
     int terminals;
     bool shared;
-    std::vector<double> seconds, rates, cpu;
+    std::vector<double> seconds, rates, cpu, simulatorCpu;
 };
 
 void Print(const Series& series, int repetitions) {
     std::printf("%2d terminal(s) x 1 MiB, shared signatures %-3s, %zu of %d runs passed: wall %.2f s, "
-                "%.0f KiB/s in total, tool CPU %.3f s per MiB\n",
+                "%.0f KiB/s in total, tool CPU %.3f s per MiB, simulator CPU %.3f s per MiB\n",
                 series.terminals, series.shared ? "on" : "off", series.seconds.size(), repetitions,
-                Median(series.seconds), Median(series.rates) / 1024, Median(series.cpu));
+                Median(series.seconds), Median(series.rates) / 1024, Median(series.cpu), Median(series.simulatorCpu));
 }
 
 void Report(int many, int repetitions) {
-    std::vector<Series> all = {{1, true, {}, {}, {}}, {1, false, {}, {}, {}}, {many, true, {}, {}, {}},
-                               {many, false, {}, {}, {}}};
+    std::vector<Series> all = {{1, true, {}, {}, {}, {}}, {1, false, {}, {}, {}, {}}, {many, true, {}, {}, {}, {}},
+                               {many, false, {}, {}, {}, {}}};
     for (int i = 0; i < repetitions; ++i) {
         for (Series& series : all) {
             const RunFigures figures = RunOnce(series.terminals, series.shared);
@@ -180,6 +187,7 @@ void Report(int many, int repetitions) {
                 series.seconds.push_back(figures.seconds);
                 series.rates.push_back(figures.bytesPerSecond);
                 series.cpu.push_back(figures.cpuPerMiB);
+                series.simulatorCpu.push_back(figures.simulatorCpuPerMiB);
             }
         }
     }

@@ -17,6 +17,7 @@
 
 #include "engine/frame.h"
 #include "engine/packet.h"
+#include "engine/transfer.h"
 #include "tests/fixtures/engine_rig.h"
 #include "tests/fixtures/fake_signing.h"
 
@@ -264,6 +265,31 @@ TEST_F(SignatureCacheTest, AFrameWhoseSharedSignatureIsAwaitedWhenStoppedIsNotBu
     EXPECT_EQ(frame, (std::array<uint8_t, kMaxFrame>{}));
     OpenGate();
     EXPECT_GT(signer.get(), 0);
+}
+
+// A session stopped while another makes the signature of its next packet ends the transfer
+// at once: nothing is written and the message stays empty, as after any stop.
+TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsItsTransfer) {
+    testing::SessionRig rig;
+    rig.app.pfnSign = &GatedSign;
+    rig.app.signatureCache = std::make_shared<SignatureCache>();
+    std::vector<uint8_t> image(1000, 0x11);
+    const std::vector<uint8_t> start = BlockStartPayload(static_cast<uint32_t>(image.size()));
+    auto other = std::async(std::launch::async, [&] {
+        std::array<uint8_t, kMaxFrame> frame{};
+        return build_command_frame(&rig.app, start, frame.data(), kCmdImage);
+    });
+    WaitUntilSignerEntered();
+    rig.stop = true;
+    std::array<char, 256> message{};
+    message[0] = 'x';
+    const auto sending = std::chrono::steady_clock::now();
+    EXPECT_EQ(send_image(rig.session, image, message), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - sending, 1s);
+    EXPECT_EQ(message[0], '\0');
+    EXPECT_TRUE(rig.channel.writes().empty());
+    OpenGate();
+    EXPECT_GT(other.get(), 0);
 }
 
 }  // namespace
