@@ -26,6 +26,7 @@ std::string PacketLine(const ReceivedPacket& packet) {
     line += ",\"answered\":" + std::string(Bool(packet.answered));
     line += ",\"accepted\":" + std::string(Bool(packet.accepted));
     line += ",\"answer\":" + JsonString(packet.answer);
+    line += ",\"wire_in\":" + std::to_string(packet.wire_in) + ",\"wire_out\":" + std::to_string(packet.wire_out);
     if (!packet.fault.empty()) {
         line += ",\"fault\":" + JsonString(packet.fault);
     }

@@ -154,6 +154,7 @@ int main(int argc, char** argv) {
         korvane::sim::SimTerminalConfig config;
         config.port = options.first_port + i;
         config.ports_dir = options.ports_dir;
+        config.wine_prefix = options.wine_prefix;
         config.description = options.description;
         config.settings = SettingsFor(options, config.port);
         config.baud = BaudFor(options, config.settings);

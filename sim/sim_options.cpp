@@ -40,6 +40,8 @@ Simulated QV41C terminals on pseudo-terminals, published as virtual ports DIR/CO
 (with the description in DIR/COM<n>.desc) for the tool to find with KORVANE_VIRTUAL_PORTS=DIR.
 
   --ports DIR               folder of the virtual ports (default: $KORVANE_VIRTUAL_PORTS)
+  --wine-prefix PREFIX      also link PREFIX/dosdevices/com<n> to each terminal while it is
+                            plugged in, for Windows programs run under Wine (WINEPREFIX=PREFIX)
   --count N                 number of terminals (default 1)
   --first-port N            port number of the first terminal (default 1)
   --plug-every MS           plug the terminals in one after another, MS apart (default: all at once)
@@ -118,6 +120,8 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, 
             options.help = true;
         } else if (name == "--ports") {
             ok = value(options.ports_dir);
+        } else if (name == "--wine-prefix") {
+            ok = value(options.wine_prefix);
         } else if (name == "--count") {
             ok = number(n, 1, 256);
             options.count = static_cast<int>(n);

@@ -15,6 +15,7 @@ inline constexpr uint32_t kDefaultIdleFinishMs = 8000;
 
 struct SimOptions {
     std::string ports_dir;                 // --ports, else KORVANE_VIRTUAL_PORTS
+    std::string wine_prefix;               // --wine-prefix: also PREFIX/dosdevices/com<n>
     int count = 1;
     int first_port = 1;
     uint32_t plug_every_ms = 0;

@@ -4,6 +4,7 @@
 #include <deque>
 #include <vector>
 
+#include "sim/wine_port.h"
 #include "sim/wire_time.h"
 
 namespace korvane::sim {
@@ -67,6 +68,12 @@ bool SimTerminal::Plug(std::string& error) {
     }
     stop_ = false;
     thread_ = std::thread([this] { Run(); });
+    // Wine's device link comes first: a program that sees the port must be able to open it.
+    if (!config_.wine_prefix.empty() &&
+        !PublishWineComPort(config_.wine_prefix, config_.port, pty_->SlavePath(), error)) {
+        Unplug();
+        return false;
+    }
     if (!PublishVirtualPort(config_.ports_dir, config_.port, pty_->SlavePath(), config_.description, error)) {
         Unplug();
         return false;
@@ -90,6 +97,9 @@ void SimTerminal::Unplug() {
 
 void SimTerminal::Withdraw() {
     WithdrawVirtualPort(config_.ports_dir, config_.port);
+    if (!config_.wine_prefix.empty()) {
+        WithdrawWineComPort(config_.wine_prefix, config_.port);
+    }
     pty_->Close();
     {
         std::lock_guard lock(mutex_);

@@ -23,6 +23,7 @@ namespace korvane::sim {
 struct SimTerminalConfig {
     int port = 1;                       // n of COMn
     std::string ports_dir;              // where COM<n> is published
+    std::string wine_prefix;            // also linked as PREFIX/dosdevices/com<n>; empty: not
     std::string description = kDefaultPortDescription;
     uint32_t baud = 0;                  // 0: no pacing
     TerminalSettings settings;

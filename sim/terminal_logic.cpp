@@ -197,6 +197,7 @@ void TerminalLogic::HandleFrame(const StreamPiece& piece, Reaction& out) {
     LinkPacket packet;
     std::string refusal = "frame too long";
     const bool intact = piece.kind == StreamPiece::Kind::kFrame && CheckLinkPacket(piece.bytes, packet, refusal);
+    entry.wire_in = static_cast<uint32_t>(piece.bytes.size() + (piece.kind == StreamPiece::Kind::kFrame ? 2 : 0));
     if (intact) {
         entry.cmd = packet.cmd;
         entry.payload_size = static_cast<uint32_t>(packet.Payload().size());
@@ -251,7 +252,11 @@ void TerminalLogic::HandleFrame(const StreamPiece& piece, Reaction& out) {
         }
         out.events.push_back({"refused", detail + ": " + outcome.text});
     }
+    const size_t answers_before = out.answers.size();
     SendShaped(outcome.contents, &facts, {}, out, entry.fault);
+    for (size_t i = answers_before; i < out.answers.size(); ++i) {
+        entry.wire_out += static_cast<uint32_t>(out.answers[i].bytes.size());
+    }
     record_.packets.push_back(std::move(entry));
     if (outcome.next_mode) {
         ChangeMode(*outcome.next_mode, out);
@@ -301,6 +306,8 @@ TerminalLogic::Outcome TerminalLogic::Execute(const LinkPacket& packet, Reaction
             return bad_payload;
         }
         ++record_.download_opened;
+        // Marks the start of an image transfer in the event log, for timing it.
+        out.events.push_back({"download-open", ""});
         return accept("");
     case 1: {
         if (!payload.empty()) {

@@ -28,6 +28,8 @@ struct ReceivedPacket {
     bool answered = false;              // an answer (or the start of one) was sent
     std::string answer;                 // refusal text, or the answer's data as text
     std::string fault;                  // name of the injected fault, if any
+    uint32_t wire_in = 0;               // bytes of the packet on the line, flags and escapes included
+    uint32_t wire_out = 0;              // bytes of its answers on the line
 };
 
 struct ReceivedText {

@@ -53,6 +53,8 @@ TerminalRecord SampleRecord() {
     first.accepted = true;
     first.answered = true;
     first.signature = SignatureResult::kValid;
+    first.wire_in = 140;
+    first.wire_out = 14;
     ReceivedPacket second = first;
     second.number = 2;
     second.cmd.reset();
@@ -73,9 +75,9 @@ TEST(RecordJsonLines, InterleavesTextsAndPacketsThenSummarises) {
         "{\"text\":\"READ TUSN\"}\n"
         "{\"text\":\"GOTO FASTBOOT\"}\n"
         "{\"packet\":1,\"cmd\":48,\"payload\":1,\"signature\":\"valid\",\"answered\":true,\"accepted\":true,"
-        "\"answer\":\"\"}\n"
+        "\"answer\":\"\",\"wire_in\":140,\"wire_out\":14}\n"
         "{\"packet\":2,\"cmd\":null,\"payload\":1,\"signature\":\"valid\",\"answered\":true,\"accepted\":false,"
-        "\"answer\":\"bad crc\"}\n"
+        "\"answer\":\"bad crc\",\"wire_in\":140,\"wire_out\":14}\n"
         "{\"text\":\"CHECK SP\"}\n"
         "{\"summary\":{\"images\":[{\"address\":\"0x80008000\",\"size\":3,\"file\":\"image_0x80008000.bin\"}],"
         "\"logo\":2,\"audio\":null,\"files\":[{\"path\":\"C:/../x.txt\",\"size\":2,\"file\":\"files/C_/x.txt\"}]";

@@ -11,13 +11,14 @@ TEST(ParseSimOptions, ReadsEveryOption) {
     SimOptions options;
     std::string error;
     const std::vector<std::string> args = {
-        "--ports", "/tmp/p", "--count", "4", "--first-port", "3", "--plug-every", "500", "--mode", "loader",
+        "--ports", "/tmp/p", "--wine-prefix", "/tmp/w", "--count", "4", "--first-port", "3", "--plug-every", "500", "--mode", "loader",
         "--tusn", "00005001QV0010000001", "--desc", "Other", "--version-text", "a\\r\\nb\\r\\nc",
         "--erase-answer", "", "--secure-boot", "enabled", "--key", "k.bin", "--module", "m.so", "--no-verify",
         "--baud", "115200", "--fault", "port=3:silent", "--fault", "remote-error:cmd=35", "--out", "/tmp/o",
         "--unplug-after-finish", "2000", "--idle-finish", "3000", "--keep-running"};
     ASSERT_TRUE(ParseSimOptions(args, options, error)) << error;
     EXPECT_EQ(options.ports_dir, "/tmp/p");
+    EXPECT_EQ(options.wine_prefix, "/tmp/w");
     EXPECT_EQ(options.count, 4);
     EXPECT_EQ(options.first_port, 3);
     EXPECT_EQ(options.plug_every_ms, 500U);
@@ -64,6 +65,7 @@ TEST(ParseSimOptions, RefusesBadArguments) {
         {"--ports", "/p", "--fault"},
         {"--ports", "/p", "--frobnicate"},
         {"--ports", "/p", "--baud", "-5"},
+        {"--ports", "/p", "--wine-prefix"},
     };
     for (const auto& args : bad) {
         SimOptions options;

@@ -237,6 +237,55 @@ TEST_F(SimTerminalTest, PlugRefusesAMissingFolderOrAPortNameTaken) {
     EXPECT_FALSE(taken.Plugged());
 }
 
+TEST_F(SimTerminalTest, WinePrefixGetsTheDeviceLinkWhilePluggedIn) {
+    const std::string prefix = dir_.File("wine");
+    fs::create_directories(prefix + "/dosdevices");
+    const std::string dos_link = prefix + "/dosdevices/com7";
+    fs::create_symlink("/dev/null", dos_link);  // left over from an earlier run
+    SimTerminalConfig config = Config(7);
+    config.wine_prefix = prefix;
+    auto terminal = Plugged(std::move(config));
+    ASSERT_TRUE(fs::is_symlink(dos_link));
+    EXPECT_EQ(fs::read_symlink(dos_link), fs::read_symlink(terminal->LinkPath()));
+
+    HostPort host;
+    ASSERT_NO_FATAL_FAILURE(Connect(host, *terminal));
+    terminal->Unplug();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dos_link)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(terminal->LinkPath())));
+}
+
+TEST_F(SimTerminalTest, WinePrefixThatCannotTakeTheLinkRefusesThePlug) {
+    struct Case {
+        const char* name;
+        bool make_dosdevices;
+        bool com_is_file;
+    };
+    const Case cases[] = {
+        {"not a Wine prefix", false, false},
+        {"com11 is a file", true, true},
+    };
+    for (const Case& c : cases) {
+        const std::string prefix = dir_.File(std::string("wine-") + (c.com_is_file ? "file" : "none"));
+        fs::create_directories(c.make_dosdevices ? prefix + "/dosdevices" : prefix);
+        if (c.com_is_file) {
+            std::ofstream(prefix + "/dosdevices/com11") << "a real file";
+        }
+        SimTerminalConfig config = Config(11);
+        config.wine_prefix = prefix;
+        SimTerminal terminal(std::move(config));
+        std::string error;
+        EXPECT_FALSE(terminal.Plug(error)) << c.name;
+        EXPECT_NE(error.find(prefix), std::string::npos) << c.name << ": " << error;
+        EXPECT_FALSE(terminal.Plugged()) << c.name;
+        // The tool never sees a port it could not open.
+        EXPECT_FALSE(fs::exists(fs::symlink_status(terminal.LinkPath()))) << c.name;
+        if (c.com_is_file) {
+            EXPECT_TRUE(fs::is_regular_file(prefix + "/dosdevices/com11")) << c.name;
+        }
+    }
+}
+
 TEST_F(SimTerminalTest, ManyTerminalsServeTheirPortsAtOnce) {
     constexpr int kTerminals = 4;
     std::vector<std::unique_ptr<SimTerminal>> terminals;

@@ -118,6 +118,8 @@ TEST_F(TerminalLogicTest, BytesAfterGotoFastbootInTheSameReadReachTheLoader) {
     EXPECT_EQ(Text(reaction), "OKAY");
     EXPECT_EQ(testing::DecodeAnswer(reaction.answers[1].bytes)->status, 1U);
     EXPECT_EQ(logic_->Record().download_opened, 1U);
+    ASSERT_FALSE(reaction.events.empty());
+    EXPECT_EQ(reaction.events.back().kind, "download-open");
 }
 
 TEST_F(TerminalLogicTest, DefaultTusnIsTwentyCharactersEndingInThePort) {
@@ -258,6 +260,20 @@ TEST_F(TerminalLogicTest, AnOverlongFrameIsRefused) {
     const Reaction reaction = Send(PacketFrame(37, TextRecord("handle:3", 4000, Bytes(4000, 0x7E))));
     ASSERT_EQ(reaction.answers.size(), 1U);
     EXPECT_EQ(testing::DecodeAnswer(reaction.answers[0].bytes)->text, "frame too long");
+}
+
+TEST_F(TerminalLogicTest, EveryPacketRecordsItsBytesOnTheLineBothWays) {
+    Start(TerminalMode::kLoader);
+    // Flags and escapes in the payload are stuffed: they count twice on the line.
+    const std::vector<Bytes> payloads = {TextBytes("0"), Bytes{0x7E, 0x7D, 0x01}, Bytes(300, 0x7E)};
+    for (const Bytes& payload : payloads) {
+        const Bytes frame = PacketFrame(48, payload);
+        const Reaction reaction = Send(frame);
+        ASSERT_EQ(reaction.answers.size(), 1U);
+        const ReceivedPacket& packet = logic_->Record().packets.back();
+        EXPECT_EQ(packet.wire_in, frame.size()) << payload.size();
+        EXPECT_EQ(packet.wire_out, reaction.answers[0].bytes.size()) << payload.size();
+    }
 }
 
 TEST_F(TerminalLogicTest, FlagAndEscapeBytesRoundTripThroughEveryTransfer) {
