@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "app/fixed_field.h"
+#include "platform/ansi_text.h"
 
 namespace korvane {
 
@@ -132,10 +133,16 @@ void ClearLogo(CKorvaneAppDownloadApp& app) {
     app.logoDataSize = 0;
 }
 
+// The file's name as the terminal stores it: the text after the path's last separator, in
+// the ANSI code page (on Windows; UTF-8 elsewhere), so its 127-byte limit counts those bytes.
+std::string TerminalFileName(const std::string& path) {
+    return ToAnsiCodePage(path.substr(path.find_last_of("/\\") + 1));
+}
+
 // One file of a set as its record; nothing when it cannot be loaded whole.
 std::optional<_tagDownloadImageData> LoadFileRecord(const std::string& path) {
     _tagDownloadImageData record;
-    if (!CopyToField(fs::path(path).filename().string(), record.szName)) {
+    if (!CopyToField(TerminalFileName(path), record.szName)) {
         return std::nullopt;
     }
     std::optional<std::vector<uint8_t>> bytes = ReadPlainFile(path);

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/wide_text_windows.h"
 
@@ -73,16 +74,33 @@ std::string TemporaryNameFor(const std::string& target) {
            std::to_string(counter.fetch_add(1)) + ".tmp";
 }
 
+// An existing target is replaced with ReplaceFileW, which keeps its attributes and access
+// rights and works while readers hold it open (they share deletion); a new one is renamed
+// into place.
+bool PutInPlace(const std::wstring& from, const std::wstring& to) {
+    if (::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr) != 0;
+    }
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool MoveOver(const std::wstring& from, const std::wstring& to) {
     for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
-        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        if (PutInPlace(from, to)) {
             return true;
         }
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) {
+        switch (::GetLastError()) {
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_UNABLE_TO_REMOVE_REPLACED:
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+            ::Sleep(kRenamePauseMs);
+            break;
+        default:
             return false;
         }
-        ::Sleep(kRenamePauseMs);
     }
     return false;
 }

@@ -18,8 +18,11 @@ constexpr std::string_view kDescSuffix = ".desc";
 
 // The \\?\ form of a folder's absolute path; empty when it cannot be made.
 std::wstring LiteralFolderPath(const std::string& dir) {
-    const std::wstring wide = Wide(dir);
+    std::wstring wide = Wide(dir);
     if (wide.rfind(L"\\\\?\\", 0) == 0) {
+        while (wide.size() > 4 && wide.back() == L'\\') {
+            wide.pop_back();
+        }
         return wide;
     }
     std::vector<wchar_t> full(MAX_PATH);

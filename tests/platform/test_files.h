@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/fixtures/test_env.h"
+
 namespace korvane::testing {
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -34,13 +36,7 @@ public:
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    void Apply(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
+    void Apply(const std::optional<std::string>& value) { SetTestVariable(name_, value); }
 
     const char* name_;
     std::optional<std::string> old_;
