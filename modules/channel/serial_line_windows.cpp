@@ -170,14 +170,6 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
     if (::ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr) == 0) {
         return Fail(ErrnoFor(::GetLastError()));
     }
-    if (got == 0) {
-        // Some drivers end a read of a removed device as an empty read; the port's state
-        // can no longer be read then.
-        DWORD errors = 0;
-        if (::ClearCommError(AsHandle(handle_), &errors, nullptr) == 0) {
-            return Fail(ErrnoFor(::GetLastError()));
-        }
-    }
     return static_cast<int32_t>(got);
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/trace.h"
 #include "tests/fixtures/temp_dir.h"
+#include "tests/fixtures/test_env.h"
 
 namespace korvane {
 namespace {
@@ -105,11 +106,11 @@ TEST(CheckImageMd5Test, LowerCasingTouchesOnlyAsciiCapitals) {
 class TraceCapture {
 public:
     TraceCapture() : file_(dir_.File("trace.txt")) {
-        setenv("KORVANE_TRACE_FILE", file_.c_str(), 1);
+        testing::SetTestVariable("KORVANE_TRACE_FILE", file_);
         TraceReconfigure();
     }
     ~TraceCapture() {
-        unsetenv("KORVANE_TRACE_FILE");
+        testing::SetTestVariable("KORVANE_TRACE_FILE", std::nullopt);
         TraceReconfigure();
     }
     TraceCapture(const TraceCapture&) = delete;

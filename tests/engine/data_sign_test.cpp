@@ -17,6 +17,7 @@
 #include "tests/fixtures/engine_rig.h"
 #include "tests/fixtures/fake_signing.h"
 #include "tests/fixtures/link_frames.h"
+#include "tests/fixtures/test_env.h"
 
 namespace korvane {
 namespace {
@@ -190,15 +191,11 @@ protected:
         DataSignTest::SetUp();
         saved_ = getenv("KORVANE_TRACE_FILE") != nullptr ? std::optional<std::string>(getenv("KORVANE_TRACE_FILE"))
                                                           : std::nullopt;
-        setenv("KORVANE_TRACE_FILE", trace_file_.c_str(), 1);
+        testing::SetTestVariable("KORVANE_TRACE_FILE", trace_file_);
         TraceReconfigure();
     }
     void TearDown() override {
-        if (saved_) {
-            setenv("KORVANE_TRACE_FILE", saved_->c_str(), 1);
-        } else {
-            unsetenv("KORVANE_TRACE_FILE");
-        }
+        testing::SetTestVariable("KORVANE_TRACE_FILE", saved_);
         TraceReconfigure();
     }
     std::string Trace() const {
