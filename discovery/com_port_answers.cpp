@@ -62,6 +62,11 @@ PortInterface PortFromAnswers(const ComPortAnswers& answers) {
     port.portName = FieldText(answers.portName, kPortNameUnits);
     port.friendlyName = FieldText(answers.friendlyName, kDeviceNameUnits);
     port.deviceDesc = FieldText(answers.deviceDesc, kDeviceNameUnits);
+    // The USB identity lets a line accept its terminals by id whatever their texts say.
+    const UsbIds ids = UsbIdsFromHardwareId(answers.hardwareId);
+    port.usbVid = ids.vid;
+    port.usbPid = ids.pid;
+    port.usbInterface = ids.interfaceNumber;
     return port;
 }
 

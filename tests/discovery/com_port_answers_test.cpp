@@ -44,6 +44,13 @@ TEST(PortFromAnswers, MapsEachAnswerToItsField) {
     }
 }
 
+TEST(PortFromAnswers, CarriesTheUsbIdentityOfItsHardwareId) {
+    const PortInterface usb = PortFromAnswers({u"COM7", u"", u"Port", u"USB\\VID_1782&PID_4D00&MI_02"});
+    EXPECT_EQ(usb.usbVid + ":" + usb.usbPid + ":" + usb.usbInterface, "1782:4d00:02");
+    const PortInterface builtIn = PortFromAnswers({u"COM1", u"", u"Communications Port", u"ACPI\\PNP0501"});
+    EXPECT_EQ(builtIn.usbVid + builtIn.usbPid + builtIn.usbInterface, "");
+}
+
 TEST(PortFromAnswers, LongTextsAreCutToWhatIsReadAndToTheRecord) {
     ComPortAnswers answers;
     answers.portName = u"COM5" + Repeat(u'x', 400);
