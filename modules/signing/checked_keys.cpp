@@ -1,6 +1,7 @@
 #include "modules/signing/checked_keys.h"
 
 #include "modules/signing/curve.h"
+#include "modules/signing/mbed_value.h"
 
 #include <algorithm>
 #include <map>
@@ -8,14 +9,6 @@
 
 namespace korvane {
 namespace {
-
-struct Point {
-    mbedtls_ecp_point value;
-    Point() { mbedtls_ecp_point_init(&value); }
-    ~Point() { mbedtls_ecp_point_free(&value); }
-    Point(const Point&) = delete;
-    Point& operator=(const Point&) = delete;
-};
 
 SignStatus CheckSoundness(mbedtls_ecp_group& curve, std::span<const uint8_t, kKeyPairSize> block, CheckedKey& key) {
     if (!KeyPairSealed(block)) {

@@ -2,6 +2,7 @@
 
 #include "modules/signing/checked_keys.h"
 #include "modules/signing/curve.h"
+#include "modules/signing/mbed_value.h"
 
 #include <array>
 #include <mbedtls/ecdsa.h>
@@ -11,22 +12,6 @@ namespace korvane {
 namespace {
 
 constexpr size_t kScalarSize = 48;
-
-struct Number {
-    mbedtls_mpi value;
-    Number() { mbedtls_mpi_init(&value); }
-    ~Number() { mbedtls_mpi_free(&value); }
-    Number(const Number&) = delete;
-    Number& operator=(const Number&) = delete;
-};
-
-struct Point {
-    mbedtls_ecp_point value;
-    Point() { mbedtls_ecp_point_init(&value); }
-    ~Point() { mbedtls_ecp_point_free(&value); }
-    Point(const Point&) = delete;
-    Point& operator=(const Point&) = delete;
-};
 
 std::array<uint8_t, 48> Sha384(std::span<const uint8_t> data) {
     std::array<uint8_t, 48> hash{};
