@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/message_sink.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -18,7 +19,7 @@ std::string EnvOrEmpty(const char* name) {
 
 bool HoldsMainIni(const std::string& folder) {
     std::error_code error;
-    return std::filesystem::is_regular_file(std::filesystem::path(folder) / kMainIniName, error);
+    return std::filesystem::is_regular_file(PathFromUtf8(folder) / kMainIniName, error);
 }
 
 // $XDG_CONFIG_HOME/KorvaneAppDownload; a relative XDG_CONFIG_HOME is not valid and is ignored.

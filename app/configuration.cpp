@@ -10,6 +10,7 @@
 #include "app/fixed_field.h"
 #include "app/ini_reader.h"
 #include "app/message_sink.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -60,7 +61,7 @@ bool CheckClientPublicKey(CKorvaneAppDownloadApp& app, const IniReader& reader, 
         return true;
     }
     std::error_code error;
-    if (!std::filesystem::exists(app.signToolIniPath, error)) {
+    if (!std::filesystem::exists(PathFromUtf8(app.signToolIniPath), error)) {
         return Refuse(sink, "SignTool.ini file not found!");
     }
     if (reader.KeyText(app.signToolIniPath, kSecurity, "RSA_N").size() != kModulusDigits) {

@@ -1,4 +1,5 @@
 #include "app/key_pair_file.h"
+#include "platform/file_path.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,14 +19,14 @@ struct FileCloser {
 KeyPairRead ReadKeyPairFile(const std::string& path, std::array<uint8_t, 188>& keyPair) {
     std::error_code error;
     // A folder or a device by that name is no key file, and a FIFO would never end a read.
-    if (!std::filesystem::is_regular_file(path, error)) {
+    if (!std::filesystem::is_regular_file(PathFromUtf8(path), error)) {
         return KeyPairRead::kCannotOpen;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
     if (!file) {
         return KeyPairRead::kCannotOpen;
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(path), error);
     if (error || size != keyPair.size()) {
         return KeyPairRead::kBadLength;
     }

@@ -5,6 +5,7 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "platform/dynlib.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -42,12 +43,12 @@ bool BindSigningModule(CKorvaneAppDownloadApp& app) {
 bool BindUtilityModule(UtilityModule& utility, const std::string& configDir, const std::string& moduleDir) {
     if (!configDir.empty()) {
         std::error_code error;
-        std::filesystem::current_path(configDir, error);
+        std::filesystem::current_path(PathFromUtf8(configDir), error);
         if (error) {
             return false;
         }
     }
-    ModuleHandle module = LoadModule((std::filesystem::path(moduleDir) / ModuleFileName(kUtilityModule)).string());
+    ModuleHandle module = LoadModule(Utf8FromPath(PathFromUtf8(moduleDir) / ModuleFileName(kUtilityModule)));
     if (module == nullptr) {
         return false;
     }

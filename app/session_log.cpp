@@ -8,6 +8,7 @@
 #include "app/port_rows.h"
 #include "platform/file_replace.h"
 #include "platform/text.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -48,7 +49,7 @@ SessionLogWriter::SessionLogWriter(std::string folder, Warn warn) : folder_(std:
 void SessionLogWriter::SessionBegan(int nPort, const std::string& bindingPosition) {
     const WallTime now = std::chrono::system_clock::now();
     Log log;
-    log.path = (std::filesystem::path(folder_) / SessionLogName(nPort, now, bindingPosition)).string();
+    log.path = Utf8FromPath(PathFromUtf8(folder_) / SessionLogName(nPort, now, bindingPosition));
     log.began = std::chrono::steady_clock::now();
     log.text.reserve(64 * 1024);
     {
@@ -159,7 +160,7 @@ void SessionLogWriter::Append(int nPort, std::string_view what) {
 
 bool SessionLogWriter::WriteLog(const Log& log, std::string& error) const {
     std::error_code code;
-    std::filesystem::create_directories(folder_, code);
+    std::filesystem::create_directories(PathFromUtf8(folder_), code);
     if (code) {
         error = code.message();
         return false;

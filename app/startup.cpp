@@ -14,6 +14,7 @@
 #include "engine/signature_cache.h"
 #include "engine/thread_para.h"
 #include "platform/dynlib.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -25,12 +26,12 @@ namespace fs = std::filesystem;
 // valid after start-up makes it the current directory.
 std::string ConfigFolder(const std::string& configDir) {
     std::error_code error;
-    fs::path folder = fs::absolute(configDir.empty() ? fs::path(".") : fs::path(configDir), error);
+    fs::path folder = fs::absolute(configDir.empty() ? fs::path(".") : PathFromUtf8(configDir), error);
     if (error) {
         folder = configDir;
     }
     folder = folder.lexically_normal();
-    std::string text = folder.string();
+    std::string text = Utf8FromPath(folder);
     while (text.size() > 1 && text.back() == '/') {
         text.pop_back();
     }
@@ -38,7 +39,7 @@ std::string ConfigFolder(const std::string& configDir) {
 }
 
 bool ReadKeyPair(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
-    const std::string path = (fs::path(app.exeDir) / kKeyPairFileName).string();
+    const std::string path = Utf8FromPath(PathFromUtf8(app.exeDir) / kKeyPairFileName);
     switch (ReadKeyPairFile(path, app.keyPairData)) {
         case KeyPairRead::kOk:
             return true;
@@ -58,7 +59,7 @@ bool ReadKeyPair(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 }
 
 bool BindModules(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
-    const std::string channelPath = (fs::path(app.moduleDir) / ModuleFileName(kChannelModule)).string();
+    const std::string channelPath = Utf8FromPath(PathFromUtf8(app.moduleDir) / ModuleFileName(kChannelModule));
     if (!BindChannelModule(app, channelPath)) {
         sink.ShowMessage("Cannot load Channel DLL (" + channelPath + ").\r\n");
         return false;
@@ -71,16 +72,16 @@ bool BindModules(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 }
 
 bool FindIniFiles(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
-    const fs::path folder(app.exeDir);
-    app.iniPath = (folder / "KorvaneAppDownload.ini").string();
-    app.signedDataIniPath = (folder / "SignedData.ini").string();
-    app.signToolIniPath = (folder / "SignTool.ini").string();
+    const fs::path folder = PathFromUtf8(app.exeDir);
+    app.iniPath = Utf8FromPath(folder / "KorvaneAppDownload.ini");
+    app.signedDataIniPath = Utf8FromPath(folder / "SignedData.ini");
+    app.signToolIniPath = Utf8FromPath(folder / "SignTool.ini");
     std::error_code error;
-    if (!fs::exists(app.signedDataIniPath, error)) {
+    if (!fs::exists(PathFromUtf8(app.signedDataIniPath), error)) {
         sink.ShowMessage("SignedData.ini file not found!");
         return false;
     }
-    if (!fs::exists(app.iniPath, error)) {
+    if (!fs::exists(PathFromUtf8(app.iniPath), error)) {
         sink.ShowMessage("KorvaneAppDownload.ini file not found!");
         return false;
     }

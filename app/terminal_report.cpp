@@ -8,6 +8,7 @@
 #include "crypto/digest.h"
 #include "platform/text.h"
 #include "platform/wall_clock.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -240,7 +241,7 @@ std::string ReportJsonLine(const TerminalOutcome& o) {
 }
 
 bool WriteReport(const std::string& file, const std::vector<TerminalOutcome>& outcomes, std::string& error) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(file), std::ios::binary | std::ios::trunc);
     if (!out) {
         error = "cannot write the report " + file;
         return false;

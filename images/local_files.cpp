@@ -12,6 +12,7 @@
 
 #include "app/fixed_field.h"
 #include "platform/ansi_text.h"
+#include "platform/file_path.h"
 
 namespace korvane {
 
@@ -27,10 +28,10 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // Opens only plain files: a FIFO or device of the same name would block or never end.
 File OpenPlainFile(const std::string& path) {
     std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
+    if (!fs::is_regular_file(PathFromUtf8(path), error)) {
         return nullptr;
     }
-    return File(std::fopen(path.c_str(), "rb"));
+    return File(OpenFile(path, "rb"));
 }
 
 // The length of a plain file that can be opened for reading.
@@ -39,7 +40,7 @@ std::optional<uint64_t> FileLength(const std::string& path) {
         return std::nullopt;
     }
     std::error_code error;
-    const uint64_t size = fs::file_size(path, error);
+    const uint64_t size = fs::file_size(PathFromUtf8(path), error);
     if (error) {
         return std::nullopt;
     }
@@ -183,10 +184,10 @@ const char* FileSetErrorMessage(int set) {
 void ListFiles(const std::string& directory, std::vector<std::string>& paths) {
     std::vector<std::string> found;
     std::error_code error;
-    for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(PathFromUtf8(directory), error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (it->is_regular_file(typeError)) {
-            found.push_back((fs::path(directory) / it->path().filename()).string());
+            found.push_back(Utf8FromPath(PathFromUtf8(directory) / it->path().filename()));
         }
     }
     std::sort(found.begin(), found.end());

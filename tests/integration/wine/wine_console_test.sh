@@ -29,7 +29,9 @@ done
 rm -rf "$work"
 mkdir -p "$work/ports"
 work="$(cd "$work" && pwd)"
-config="$work/config"
+# Accented and Chinese letters in the folder name: the program must reach every file by the
+# same characters the folder has.
+config="$work/config Gerät 配置"
 export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 # A path as the Windows program sees it: Wine's drive Z: is the Linux root.
