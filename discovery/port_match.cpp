@@ -5,22 +5,15 @@
 #include <string_view>
 
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace korvane {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // 1 to `width` hex digits, returned as exactly `width` lower-case digits.
 std::optional<std::string> HexField(std::string_view text, size_t width) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty() || text.size() > width ||
         !std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "crypto/envelope.h"
+#include "platform/text.h"
 
 namespace korvane {
 
@@ -48,16 +49,6 @@ bool CopyImage(const std::vector<uint8_t>& buffer, int32_t length, std::vector<u
     return true;
 }
 
-// Servers end the list with a line break, and people write blanks after commas.
-std::string_view TrimBlanks(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n\v\f";
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 }  // namespace
 
 void ParseImageList(const std::string& response, std::string& mainUrl, std::string& secondUrl) {
@@ -72,6 +63,7 @@ void ParseImageList(const std::string& response, std::string& mainUrl, std::stri
             comma = response.size();
         }
         if (comma > start) {
+            // Servers end the list with a line break, and people write blanks after commas.
             fields[next++]->assign(TrimBlanks(std::string_view(response).substr(start, comma - start)));
         }
         start = comma + 1;

@@ -4,6 +4,7 @@
 #include "platform/module_path.h"
 #include "platform/profile.h"
 #include "platform/run_folder.h"
+#include "platform/text.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -22,15 +23,6 @@ constexpr size_t kMaxDescriptionSize = 4096;
 std::string EnvOrEmpty(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-std::string_view Trim(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n\v\f";
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 // Assignment reads the table and then writes it; one lock keeps two threads of this process
@@ -57,7 +49,7 @@ void CollectNumbers(const std::string& file, std::set<int>& taken) {
 }  // namespace
 
 int PortNumberFromName(std::string_view name) {
-    name = Trim(name);
+    name = TrimBlanks(name);
     if (name.size() < 4 || (name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') {
         return 0;
     }
@@ -84,7 +76,7 @@ PortNumberTable::PortNumberTable(std::string config_dir, std::string run_file)
     : file_(std::move(config_dir) + "/" + kTableFile), run_file_(std::move(run_file)) {}
 
 AssignedNumber PortNumberTable::NumberFor(const std::string& location) {
-    if (Trim(location).empty()) {
+    if (TrimBlanks(location).empty()) {
         return {0, true};
     }
     std::lock_guard lock(AssignMutex());
@@ -126,7 +118,7 @@ AssignedNumber PortNumberTable::NumberFor(const std::string& location) {
 }
 
 void PortNumberTable::Relocate(const std::string& from, const std::string& to, int number) {
-    if (Trim(to).empty() || number == 0) {
+    if (TrimBlanks(to).empty() || number == 0) {
         return;
     }
     const std::string value = "COM" + std::to_string(number);
@@ -192,7 +184,7 @@ std::string ReadPortDescription(const std::string& path) {
         return {};
     }
     const std::string_view text = contents.bytes;
-    return std::string(Trim(text.substr(0, text.find_first_of("\r\n"))));
+    return std::string(TrimBlanks(text.substr(0, text.find_first_of("\r\n"))));
 }
 
 }  // namespace korvane

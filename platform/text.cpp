@@ -138,4 +138,13 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 }  // namespace korvane

@@ -1,4 +1,4 @@
-// UTF-8 / UTF-16 conversion. The program keeps UTF-8 in std::string; the modules'
+// UTF-8 / UTF-16 conversion and small text helpers. The program keeps UTF-8 in std::string; the modules'
 // W entry points take UTF-16. Invalid input is replaced by U+FFFD, never dropped silently.
 #pragma once
 
@@ -16,5 +16,8 @@ bool IsValidUtf8(std::string_view text);
 // The text cut to at most max_bytes bytes, never inside a UTF-8 character: a character
 // that does not fit whole is left out.
 std::string CutAtCharacter(std::string text, size_t max_bytes);
+
+// The text without blanks (space, tab, line breaks, vertical tab, form feed) at either end.
+std::string_view TrimBlanks(std::string_view text);
 
 }  // namespace korvane
