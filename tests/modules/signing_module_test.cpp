@@ -79,14 +79,19 @@ TEST_F(SigningModuleTest, EmptyDataIsSignedToo) {
     EXPECT_EQ(verify_(key_->data(), nullptr, 0, 0, signature.data()), 1);
 }
 
-// RFC 6979, appendix A.2.6: P-384, SHA-384, message "sample".
-TEST_F(SigningModuleTest, KnownDeterministicSignature) {
+// The P-384 key of RFC 6979, appendix A.2.6.
+KeyPairBlock Rfc6979Key() {
     const auto scalar = FromHex<48>(
         "6B9D3DAD2E1B8C1C05B19875B6659F4DE23C3B667BF297BA9AA47740787137D896D5724E4C70A825F872C9EA60D2EDF5");
     const auto point = FromHex<97>(
         "04EC3A4E415B4E19A4568618029F427FA5DA9A8BC4AE92E02E06AAE5286B300C64DEF8F0EA9055866064A254515480BC13"
         "8015D9B72D7D57244EA8EF9AC0C621896708A59367F9DFB9F54CA84B3F1C9DB1288B231C3AE0D4FE7344FD2533264720");
-    const KeyPairBlock key = BuildKeyPair(scalar, point);
+    return BuildKeyPair(scalar, point);
+}
+
+// RFC 6979, appendix A.2.6: P-384, SHA-384, message "sample".
+TEST_F(SigningModuleTest, KnownDeterministicSignature) {
+    const KeyPairBlock key = Rfc6979Key();
     const std::vector<uint8_t> sample = {'s', 'a', 'm', 'p', 'l', 'e'};
     const auto expected = FromHex<96>(
         "94EDBB92A5ECB8AAD4736E56C691916B3F88140666CE9FA73D64C4EA95AD133C81A648152E44ACF96E36DD1E80FABE46"
@@ -97,12 +102,7 @@ TEST_F(SigningModuleTest, KnownDeterministicSignature) {
 // A packet's signed region under a fixed key: these bytes are what terminals in the field
 // have always been given for it, so any change to how the module signs must keep them.
 TEST_F(SigningModuleTest, PacketRegionSignatureIsTheRecordedOne) {
-    const auto scalar = FromHex<48>(
-        "6B9D3DAD2E1B8C1C05B19875B6659F4DE23C3B667BF297BA9AA47740787137D896D5724E4C70A825F872C9EA60D2EDF5");
-    const auto point = FromHex<97>(
-        "04EC3A4E415B4E19A4568618029F427FA5DA9A8BC4AE92E02E06AAE5286B300C64DEF8F0EA9055866064A254515480BC13"
-        "8015D9B72D7D57244EA8EF9AC0C621896708A59367F9DFB9F54CA84B3F1C9DB1288B231C3AE0D4FE7344FD2533264720");
-    const KeyPairBlock key = BuildKeyPair(scalar, point);
+    const KeyPairBlock key = Rfc6979Key();
     std::vector<uint8_t> region(168 + 16, 0);  // length 284, command 0, 16 payload bytes
     region[160] = 0x1C;
     region[161] = 0x01;
