@@ -25,6 +25,7 @@ install(FILES res/package/60-korvane-appdownload.rules DESTINATION lib/udev/rule
 install(FILES res/package/korvane-appdownload.desktop DESTINATION share/applications)
 install(FILES res/package/korvane-appdownload.svg DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES README.md res/package/copyright DESTINATION share/doc/korvane-appdownload)
+install(FILES docs/manual.md docs/windows.md DESTINATION share/doc/korvane-appdownload/docs)
 
 # Debian wants its changelog compressed, reproducibly (no name or time in the gzip header).
 set(KORVANE_CHANGELOG ${CMAKE_BINARY_DIR}/package/changelog.Debian.gz)
