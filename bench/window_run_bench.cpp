@@ -36,7 +36,7 @@
 #include "app/run_control.h"
 #include "app/stderr_sink.h"
 #include "platform/module_path.h"
-#include "ui/CMainFrame.h"
+#include "ui/qt/CMainFrame.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "ui/file_chooser.h"
+#include "ui/qt/file_chooser.h"
 
 #include <QFileDialog>
 

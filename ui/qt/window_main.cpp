@@ -17,9 +17,9 @@
 #include "app/run_records.h"
 #include "app/terminal_report.h"
 #include "platform/module_path.h"
-#include "ui/CMainFrame.h"
-#include "ui/resources.h"
-#include "ui/window_options.h"
+#include "ui/qt/CMainFrame.h"
+#include "ui/qt/resources.h"
+#include "ui/qt/window_options.h"
 
 namespace korvane {
 

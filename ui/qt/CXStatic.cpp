@@ -1,4 +1,4 @@
-#include "ui/CXStatic.h"
+#include "ui/qt/CXStatic.h"
 
 #include <QPainter>
 

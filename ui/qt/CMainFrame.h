@@ -1,5 +1,6 @@
-// The main window: toolbar with Settings, Start and Stop, the port list, the status bar.
-// Commands go to run control; the watcher's port changes arrive as queued calls.
+// The main window in Qt: toolbar with Settings, Start and Stop, the port list, the status
+// bar. It paints and forwards; the shared frame logic decides (commands, timer, Settings
+// reload) and run control runs. The watcher's port changes arrive as queued calls.
 // Thread safety: window thread only, except PostPortChange, which any thread may call
 // while the frame exists.
 #pragma once
@@ -11,7 +12,8 @@
 #include <utility>
 
 #include "app/run_control.h"
-#include "ui/message_box_sink.h"
+#include "ui/frame_logic.h"
+#include "ui/qt/message_box_sink.h"
 
 namespace korvane {
 
@@ -21,7 +23,7 @@ class CKorvaneAppDownloadView;
 class CCoolToolBar;
 class IFileChooser;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, private IFrameWindow {
     Q_OBJECT
 public:
     // sink and chooser replace the message boxes and file dialogs, parts the watcher and
@@ -38,13 +40,13 @@ public:
     void OnStop();
     // Called at the start of every Stop, while the sessions that ended by themselves can
     // still be taken from run control.
-    void SetBeforeStop(std::function<void()> hook) { beforeStop_ = std::move(hook); }
+    void SetBeforeStop(std::function<void()> hook) { logic_->SetBeforeStop(std::move(hook)); }
     void OnSettings();
     void OnPortChange(uint32_t nPort, intptr_t lParam);
     // Queues a port change into the window's loop; false when it could not be queued.
     bool PostPortChange(uint32_t nPort, int lParam);
-    // Enables Start and Stop by the run state; Settings stays disabled.
-    void UpdateCommands();
+    // Enables the commands by the run state.
+    void UpdateCommands() { logic_->UpdateCommands(); }
 
     IMessageSink& Sink() { return *sink_; }
     RunControl& Run() { return *run_; }
@@ -57,8 +59,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Arms or kills the view's timer as run control wants its one-second tick.
-    void FollowRunTimer();
+    void SetRunTimer(bool armed) override;
+    void EnableCommand(int command, bool enabled) override;
+    bool RunSettingsDialog() override;
     void CreateStatusBar();
     void KeepDocumentShortcuts();
 
@@ -70,7 +73,7 @@ private:
     CCoolToolBar* toolBar_;
     CKorvaneAppDownloadView* view_;
     std::unique_ptr<RunControl> run_;
-    std::function<void()> beforeStop_;
+    std::unique_ptr<FrameLogic> logic_;
 };
 
 }  // namespace korvane

@@ -1,4 +1,4 @@
-#include "ui/message_box_sink.h"
+#include "ui/qt/message_box_sink.h"
 
 #include <QMessageBox>
 

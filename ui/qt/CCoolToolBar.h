@@ -8,19 +8,12 @@
 #include <QToolBar>
 #include <array>
 
-#include "ui/CXStatic.h"
+#include "ui/qt/CXStatic.h"
+#include "ui/toolbar_rules.h"
 
 class QAction;
 
 namespace korvane {
-
-// Command numbers of the toolbar, kept as the actions' object names.
-enum ToolbarCommand : int {
-    kCmdSettings = 32771,
-    kCmdStart = 32772,
-    kCmdStop = 32773,
-    kCmdPanel = 32774,
-};
 
 class CCoolToolBar : public QToolBar {
     Q_OBJECT

@@ -1,12 +1,11 @@
-// The main window's port list: one 60-pixel row per port seen during the run, six
-// centred columns whose widths add up to the primary screen's width, grid lines, whole
-// rows selected, grey where there are no rows. It also owns the run's one-second timer,
+// The main window's port list in Qt: the shared list look (one 60-pixel row per port seen
+// during the run, six centred columns sized from the primary screen's width, grey where
+// there are no rows) with grid lines and whole rows selected. It also owns the run's one-second timer,
 // whose ticks advance the time count of the rows.
 // Thread safety: window thread only; sessions report through PortRows.
 #pragma once
 
 #include <QTableView>
-#include <array>
 #include <functional>
 
 namespace korvane {
@@ -18,16 +17,10 @@ class PortCellDelegate;
 class CKorvaneAppDownloadView : public QTableView {
     Q_OBJECT
 public:
-    static constexpr int kRowHeight = 60;
     static constexpr int kTimerPeriodMs = 1000;
-    // The Progress column never gets narrower than this, even on a narrow screen.
-    static constexpr int kMinProgressWidth = 100;
 
     explicit CKorvaneAppDownloadView(PortRows& rows, QWidget* parent = nullptr);
     ~CKorvaneAppDownloadView() override;
-
-    // Widths of the six columns for a screen of the given width.
-    static std::array<int, 6> ColumnWidths(int screenWidth);
 
     // What each tick of the run's timer does (run control's one-second tick); without
     // one, the rows' own time count.

@@ -1,4 +1,4 @@
-#include "ui/KorvaneAppDownloadSet.h"
+#include "ui/qt/KorvaneAppDownloadSet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,7 +19,7 @@
 #include "app/config_values.h"
 #include "app/message_sink.h"
 #include "images/local_files.h"
-#include "ui/file_chooser.h"
+#include "ui/qt/file_chooser.h"
 
 namespace korvane {
 

@@ -1,4 +1,4 @@
-#include "ui/CCoolToolBar.h"
+#include "ui/qt/CCoolToolBar.h"
 
 #include <QAction>
 #include <QBitmap>
@@ -10,26 +10,21 @@ namespace korvane {
 
 namespace {
 
-constexpr int kImageSize = 48;
-constexpr int kStripImages = 6;
-const QColor kBackground(236, 233, 216);
+constexpr int kImageSize = kToolbarImageSize;
 
-struct CommandText {
-    int number;
-    const char* text;
-};
-// Captions of the commands, used for their tooltips too.
-constexpr std::array<CommandText, 3> kCommands{{{kCmdSettings, "设置"}, {kCmdStart, "开始"}, {kCmdStop, "停止"}}};
+QColor ToQColor(Rgb colour) {
+    return {colour.r, colour.g, colour.b};
+}
 
 // One 48 x 48 picture of a strip with its black pixels made transparent.
 QPixmap PictureAt(const QImage& strip, int index) {
     QPixmap picture = QPixmap::fromImage(strip.copy(index * kImageSize, 0, kImageSize, kImageSize));
-    picture.setMask(picture.createMaskFromColor(QColor(0, 0, 0), Qt::MaskInColor));
+    picture.setMask(picture.createMaskFromColor(ToQColor(kToolbarMask), Qt::MaskInColor));
     return picture;
 }
 
 bool UsableStrip(const QImage& strip) {
-    return strip.width() >= kImageSize * kStripImages && strip.height() >= kImageSize;
+    return strip.width() >= kImageSize * kToolbarStripImages && strip.height() >= kImageSize;
 }
 
 }  // namespace
@@ -43,17 +38,17 @@ CCoolToolBar::CCoolToolBar(QWidget* parent) : QToolBar(parent), m_wndPanel(this)
 }
 
 void CCoolToolBar::CreateButtons(int panelWidth) {
-    for (size_t i = 0; i < kCommands.size(); ++i) {
-        QAction* action = addAction(QString::fromUtf8(kCommands[i].text));
-        action->setObjectName(QString::number(kCommands[i].number));
-        action->setToolTip(QString::fromUtf8(kCommands[i].text));
+    for (size_t i = 0; i < kToolbarButtons.size(); ++i) {
+        QAction* action = addAction(QString::fromUtf8(kToolbarButtons[i].caption));
+        action->setObjectName(QString::number(kToolbarButtons[i].command));
+        action->setToolTip(QString::fromUtf8(kToolbarButtons[i].caption));
         m_commands[i] = action;
     }
     addSeparator();
-    // The panel fills the wide slot, two pixels short of it at top and bottom.
+    // The panel fills the wide slot, kPanelInset short of it at top and bottom.
     m_wndPanel.setObjectName(QString::number(kCmdPanel));
     m_wndPanel.setFixedWidth(panelWidth);
-    m_wndPanel.setFixedHeight(kImageSize + 6 - 4);
+    m_wndPanel.setFixedHeight(kImageSize + 6 - 2 * kPanelInset);
     m_wndPanel.SetText(QString());
     addWidget(&m_wndPanel)->setVisible(true);
 }
@@ -75,24 +70,20 @@ int CCoolToolBar::LoadImageLists() {
     }
     for (size_t i = 0; i < m_commands.size(); ++i) {
         if (m_commands[i] != nullptr) {
-            m_commands[i]->setIcon(IconFromStrips(normal, disabled, hot, static_cast<int>(i)));
+            m_commands[i]->setIcon(IconFromStrips(normal, disabled, hot, kToolbarButtons[i].image));
         }
     }
     return 1;
 }
 
 QAction* CCoolToolBar::Command(int nCommand) const {
-    for (size_t i = 0; i < kCommands.size(); ++i) {
-        if (kCommands[i].number == nCommand) {
-            return m_commands[i];
-        }
-    }
-    return nullptr;
+    const ToolbarButton* button = FindToolbarButton(nCommand);
+    return button != nullptr ? m_commands[static_cast<size_t>(button - kToolbarButtons.data())] : nullptr;
 }
 
 void CCoolToolBar::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.fillRect(rect().adjusted(-2, 0, 0, 2), kBackground);
+    painter.fillRect(rect().adjusted(-2, 0, 0, 2), ToQColor(kToolbarBackground));
 }
 
 }  // namespace korvane

@@ -1,23 +1,18 @@
-#include "ui/CKorvaneAppDownloadView.h"
+#include "ui/qt/CKorvaneAppDownloadView.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QTimerEvent>
-#include <algorithm>
 #include <utility>
 
 #include "app/port_rows.h"
-#include "ui/PortCellDelegate.h"
-#include "ui/PortListModel.h"
+#include "ui/list_look.h"
+#include "ui/qt/PortCellDelegate.h"
+#include "ui/qt/PortListModel.h"
 
 namespace korvane {
-
-namespace {
-constexpr int kFixedWidths = 50 + 300 + 180 + 100 + 180;
-const QColor kListBackground(200, 200, 200);
-}  // namespace
 
 CKorvaneAppDownloadView::CKorvaneAppDownloadView(PortRows& rows, QWidget* parent)
     : QTableView(parent),
@@ -34,17 +29,13 @@ CKorvaneAppDownloadView::~CKorvaneAppDownloadView() {
     StopRunTimer();
 }
 
-std::array<int, 6> CKorvaneAppDownloadView::ColumnWidths(int screenWidth) {
-    return {50, 300, 180, std::max(screenWidth - kFixedWidths, kMinProgressWidth), 100, 180};
-}
-
 void CKorvaneAppDownloadView::SetUpOnce() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(20);
+    QFont font(QString::fromLatin1(kListFontFace));
+    font.setPixelSize(kListFontHeight);
     setFont(font);
 
     QPalette colours = palette();
-    colours.setColor(QPalette::Base, kListBackground);
+    colours.setColor(QPalette::Base, QColor(kListBackground.r, kListBackground.g, kListBackground.b));
     setPalette(colours);
 
     setShowGrid(true);
@@ -57,7 +48,7 @@ void CKorvaneAppDownloadView::SetUpOnce() {
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->setDefaultSectionSize(kListRowHeight);
 
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setStretchLastSection(false);

@@ -18,12 +18,12 @@
 #include "app/port_rows.h"
 #include "discovery/dev_hound.h"
 #include "tests/fixtures/recording_message_sink.h"
-#include "tests/ui/ui_fakes.h"
-#include "ui/CCoolToolBar.h"
-#include "ui/CKorvaneAppDownloadView.h"
-#include "ui/CMainFrame.h"
-#include "ui/PortListModel.h"
-#include "ui/window_options.h"
+#include "tests/ui/qt/ui_fakes.h"
+#include "ui/qt/CCoolToolBar.h"
+#include "ui/qt/CKorvaneAppDownloadView.h"
+#include "ui/qt/CMainFrame.h"
+#include "ui/qt/PortListModel.h"
+#include "ui/qt/window_options.h"
 
 namespace korvane {
 namespace {

@@ -15,8 +15,8 @@
 #include "images/local_files.h"
 #include "tests/fixtures/bitmap16.h"
 #include "tests/fixtures/recording_message_sink.h"
-#include "tests/ui/ui_fakes.h"
-#include "ui/KorvaneAppDownloadSet.h"
+#include "tests/ui/qt/ui_fakes.h"
+#include "ui/qt/KorvaneAppDownloadSet.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/resources.h"
+#include "ui/qt/resources.h"
 
 #include <QtCore/qglobal.h>
 

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <deque>
 
-#include "ui/file_chooser.h"
+#include "ui/qt/file_chooser.h"
 
 namespace korvane::test {
 

@@ -1,20 +1,19 @@
-// The port list as a Qt table model over the shared row rules (PortRows). Session
-// threads report to PortRows; the model hears of changes through the rows' listener,
-// which only queues a refresh into the window thread, and reads a snapshot there at most
-// about 30 times a second. So a session never waits for the window.
-// Thread safety: the model lives on the window thread; only the listener it installs
-// runs on other threads, and it touches nothing but an atomic flag and a queued call.
+// The port list as a Qt table model over the shared row rules (PortRows) and the shared
+// refresh: session threads report to PortRows, a change only queues a refresh into the
+// window thread, which reads a snapshot at most about 30 times a second and announces
+// the cells that changed. So a session never waits for the window.
+// Thread safety: the model lives on the window thread; only the listener that its
+// RefreshRequests installs runs on other threads, and it only queues a call.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QColor>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "app/port_rows.h"
+#include "ui/list_refresh.h"
 
 namespace korvane {
 
@@ -26,9 +25,6 @@ public:
         BarTotalRole,                       // uint: the bar's range 0 .. total
         BarDoneRole,                        // uint: the bar's position, not yet clamped
     };
-
-    // Shortest time between two refreshes.
-    static constexpr int kRefreshIntervalMs = 33;
 
     explicit PortListModel(PortRows& rows, QObject* parent = nullptr);
     ~PortListModel() override;
@@ -43,16 +39,12 @@ public:
     // How many refreshes ran; for the benchmark's and the tests' bookkeeping.
     uint64_t RefreshCount() const { return refreshCount_; }
 
-    // Text colour of a cell, or an invalid colour for the window-text colour.
-    static QColor CellColour(int column, const std::string& text);
-
 private:
-    struct Bridge;
     void ScheduleRefresh();
 
     PortRows& rows_;
     std::vector<PortRow> shown_;
-    std::shared_ptr<Bridge> bridge_;
+    std::unique_ptr<RefreshRequests> requests_;
     QTimer refreshTimer_;
     QElapsedTimer sinceRefresh_;
     uint64_t refreshCount_ = 0;

@@ -1,9 +1,9 @@
-#include "ui/PortCellDelegate.h"
+#include "ui/qt/PortCellDelegate.h"
 
 #include <QPainter>
 
-#include "ui/CProgressCtrlST.h"
-#include "ui/PortListModel.h"
+#include "ui/qt/CProgressCtrlST.h"
+#include "ui/qt/PortListModel.h"
 #include "ui/bar_math.h"
 
 namespace korvane {

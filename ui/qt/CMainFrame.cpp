@@ -1,4 +1,4 @@
-#include "ui/CMainFrame.h"
+#include "ui/qt/CMainFrame.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -10,20 +10,14 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
-#include "images/server_images.h"
-#include "ui/CCoolToolBar.h"
-#include "ui/CKorvaneAppDownloadView.h"
-#include "ui/KorvaneAppDownloadSet.h"
-#include "ui/file_chooser.h"
-#include "ui/resources.h"
+#include "ui/qt/CCoolToolBar.h"
+#include "ui/qt/CKorvaneAppDownloadView.h"
+#include "ui/qt/KorvaneAppDownloadSet.h"
+#include "ui/qt/file_chooser.h"
+#include "ui/qt/resources.h"
 #include "ui/session_priority.h"
 
 namespace korvane {
-
-namespace {
-// The slot after the buttons that carries the text panel.
-constexpr int kPanelWidth = 1200;
-}  // namespace
 
 CMainFrame::CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink* sink, IFileChooser* chooser,
                        RunControlParts parts, QWidget* parent)
@@ -56,7 +50,8 @@ CMainFrame::CMainFrame(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
     run_ = std::make_unique<RunControl>(
         app_, rows, *sink_, [this](uint32_t nPort, int lParam) { return PostPortChange(nPort, lParam); },
         std::move(parts));
-    view_->SetTickHandler([this] { run_->OnTimer(); });
+    logic_ = std::make_unique<FrameLogic>(app_, *run_, *sink_, static_cast<IFrameWindow&>(*this));
+    view_->SetTickHandler([this] { logic_->OnTick(); });
     UpdateCommands();
 }
 
@@ -67,7 +62,7 @@ CMainFrame::~CMainFrame() {
 }
 
 QString CMainFrame::Title() {
-    return QStringLiteral("KorvaneAppDownload_FOR_QV41C_V1.0_" __DATE__ " " __TIME__);
+    return QString::fromStdString(FrameLogic::Title());
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -92,60 +87,41 @@ void CMainFrame::KeepDocumentShortcuts() {
     }
 }
 
-void CMainFrame::UpdateCommands() {
-    const bool running = run_->Running();
-    toolBar_->Command(kCmdSettings)->setEnabled(false);
-    toolBar_->Command(kCmdStart)->setEnabled(!running);
-    toolBar_->Command(kCmdStop)->setEnabled(running);
+void CMainFrame::EnableCommand(int command, bool enabled) {
+    if (QAction* action = toolBar_->Command(command)) {
+        action->setEnabled(enabled);
+    }
 }
 
-void CMainFrame::OnStart() {
-    if (run_->Running()) {
-        return;
-    }
-    run_->OnStart();
-    FollowRunTimer();
-    UpdateCommands();
-}
-
-void CMainFrame::OnStop() {
-    if (!run_->Running()) {
-        return;
-    }
-    if (beforeStop_) {
-        beforeStop_();
-    }
-    run_->OnStop();
-    FollowRunTimer();
-    UpdateCommands();
-}
-
-void CMainFrame::FollowRunTimer() {
-    if (run_->TimerArmed()) {
+void CMainFrame::SetRunTimer(bool armed) {
+    if (armed) {
         view_->StartRunTimer();
     } else {
         view_->StopRunTimer();
     }
 }
 
+void CMainFrame::OnStart() {
+    logic_->OnStart();
+}
+
+void CMainFrame::OnStop() {
+    logic_->OnStop();
+}
+
 void CMainFrame::OnSettings() {
+    logic_->OnSettings();
+}
+
+bool CMainFrame::RunSettingsDialog() {
     MessageBoxSink dialogBoxes;
     KorvaneAppDownloadSet dialog(app_, sink_ == &boxes_ ? dialogBoxes : *sink_, *chooser_, this);
     dialogBoxes.SetOwner(&dialog);
-    if (dialog.exec() != QDialog::Accepted || app_.b_downloadApp == 0) {
-        return;
-    }
-    ServerImageBuffers buffers;
-    if (LoadServerImages(app_, buffers) == 1) {
-        app_.b_appLoaded = 1;
-    } else {
-        sink_->ShowMessage("读取App失败，请确认！");
-        app_.b_appLoaded = 0;
-    }
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void CMainFrame::OnPortChange(uint32_t nPort, intptr_t lParam) {
-    run_->OnPortChange(nPort, lParam);
+    logic_->OnPortChange(nPort, lParam);
 }
 
 bool CMainFrame::PostPortChange(uint32_t nPort, int lParam) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/toolbar_rules.h"
+
 namespace korvane {
 
 class CXStatic : public QWidget {
@@ -26,7 +28,7 @@ protected:
 
 private:
     QColor m_crText{0, 0, 0};
-    QColor m_crBack{236, 233, 216};
+    QColor m_crBack{kToolbarBackground.r, kToolbarBackground.g, kToolbarBackground.b};
     QString m_strText;
 };
 

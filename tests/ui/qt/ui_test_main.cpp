@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "ui/resources.h"
+#include "ui/qt/resources.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -1,4 +1,4 @@
-#include "ui/CProgressCtrlST.h"
+#include "ui/qt/CProgressCtrlST.h"
 
 #include <QPainter>
 
