@@ -32,6 +32,8 @@ find_package(Threads REQUIRED)
 # it needs (ws2_32, crypt32, bcrypt, advapi32...).
 find_package(CURL REQUIRED)
 find_package(GTest REQUIRED)
+# libpq, for the stations' shared records.
+find_package(PostgreSQL REQUIRED)
 if(NOT WIN32)
   # Only the Linux-only loopback image server speaks TLS through OpenSSL.
   find_package(OpenSSL REQUIRED)
