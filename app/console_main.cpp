@@ -11,6 +11,7 @@
 #include "app/console_run.h"
 #include "app/front_ends.h"
 #include "app/port_listing.h"
+#include "app/station_records.h"
 #include "app/stderr_sink.h"
 #include "platform/module_path.h"
 
@@ -45,6 +46,10 @@ int RunConsole(int argc, char** argv) {
     if (const char* logDir = std::getenv(kLogDirVariable); options.logDir.empty() && logDir != nullptr) {
         options.logDir = logDir;
     }
+    const RecordsSettings records = ResolveRecordsSettings({options.records, options.station},
+                                                           std::getenv(kRecordsVariable), std::getenv(kStationVariable));
+    options.records = records.connection;
+    options.station = records.station;
     StderrMessageSink sink;
     if (options.listPorts) {
         // Without a configuration the numbers are those a new one would give.

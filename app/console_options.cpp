@@ -64,6 +64,12 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
                 return false;
             }
             options.logDir = argv[++i];
+        } else if (arg == "--records" || arg == "--station") {
+            if (i + 1 >= argc || std::string_view(argv[i + 1]).empty()) {
+                error = std::string(arg) + (arg == "--records" ? " needs a database connection" : " needs a name");
+                return false;
+            }
+            (arg == "--records" ? options.records : options.station) = argv[++i];
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else {
@@ -76,7 +82,7 @@ bool ParseConsoleOptions(int argc, char** argv, ConsoleOptions& options, std::st
 
 const char* ConsoleUsage() {
     return "usage: KorvaneAppDownload --headless [--config-dir DIR] [--count N] [--timeout S] [--report FILE]\n"
-           "                                    [--log-dir DIR] [--quiet]\n"
+           "                                    [--log-dir DIR] [--records URL] [--station NAME] [--quiet]\n"
            "       KorvaneAppDownload --list-ports [--config-dir DIR]\n"
            "  --config-dir DIR  INI files and keyPair.bin are in DIR (default: the program's folder)\n"
            "  --count N         stop after N terminals have finished\n"
@@ -84,6 +90,9 @@ const char* ConsoleUsage() {
            "  --report FILE     write one row per finished terminal: CSV, or JSON lines for a .jsonl name\n"
            "  --log-dir DIR     write one log file per terminal session into DIR (default: $KORVANE_LOG_DIR,\n"
            "                    else no logs)\n"
+           "  --records URL     also write every finished terminal into the PostgreSQL database URL (a libpq\n"
+           "                    connection string or URI; default: $KORVANE_RECORDS, else no records)\n"
+           "  --station NAME    this station's name in the records (default: $KORVANE_STATION, else the host name)\n"
            "  --quiet, -q       print only the final rows\n"
            "  --list-ports      print every serial port present now and whether it would get a session\n"
            "exit status: 0 every finished terminal passed, 1 one failed (or --count was not reached),\n"

@@ -19,6 +19,8 @@ struct ConsoleOptions {
     std::string logDir;     // --log-dir DIR: one log file per terminal session; empty: no logs
     bool quiet = false;     // --quiet: only the final rows
     bool listPorts = false; // --list-ports: print the serial ports present now and exit
+    std::string records;    // --records URL: the shared records' database (libpq connection string or URI)
+    std::string station;    // --station NAME: this station's name in the records (default: the host name)
 };
 
 // True when the command line asks for the console front end (--headless or --list-ports).

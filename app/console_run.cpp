@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "app/message_sink.h"
 #include "app/port_rows.h"
 #include "app/run_records.h"
+#include "app/station_records.h"
 #include "app/terminal_report.h"
 
 namespace korvane {
@@ -83,6 +85,13 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     }
     RunRecords records(rows, options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
     records.AddListener(view);
+    // The writer takes rows until the run's end; made before Start, so the rows an earlier
+    // run left in the spool go first.
+    const std::unique_ptr<StationRecords> station = StationRecords::Open(
+        {options.records, options.station}, app.exeDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
+    if (station) {
+        records.AddFinishedListener([&station](const TerminalOutcome& outcome) { station->Add(outcome); });
+    }
     view.SetByteCounter([&records] { return records.TotalBytes(); });
     RunControlParts parts;
     parts.view = &records.View();

@@ -25,6 +25,9 @@ size_t RunRecords::Collect(RunControl& run) {
         if (logs_) {
             outcome.logFile = logs_->PathOf(outcome.nPort);
         }
+        for (const auto& listener : finishedListeners_) {
+            listener(outcome);
+        }
         finished_.push_back(std::move(outcome));
     }
     return ended.size();

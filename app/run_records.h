@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/port_rows.h"
@@ -27,6 +28,10 @@ public:
     RunRecords(PortRows& rows, const std::string& logDir, Warn warn);
 
     void AddListener(ISessionEvents& listener) { events_.Add(listener); }
+    // Called by Collect with each finished terminal's outcome, once it is complete.
+    void AddFinishedListener(std::function<void(const TerminalOutcome&)> listener) {
+        finishedListeners_.push_back(std::move(listener));
+    }
     // What run control is given: the view for its rows and the events for its sessions.
     IPortView& View() { return reporting_; }
     ISessionEvents& Events() { return events_; }
@@ -43,6 +48,7 @@ private:
     SessionEventsFan events_;
     std::unique_ptr<SessionLogWriter> logs_;
     std::vector<TerminalOutcome> finished_;
+    std::vector<std::function<void(const TerminalOutcome&)>> finishedListeners_;
 };
 
 }  // namespace korvane

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "app/port_rows.h"
 #include "app/run_control.h"
 #include "app/run_records.h"
+#include "app/station_records.h"
 #include "app/terminal_report.h"
 #include "platform/module_path.h"
 #include "ui/qt/CMainFrame.h"
@@ -96,7 +98,16 @@ int RunWindow(int argc, char** argv) {
         }
     };
     QTimer collector;
-    if (!options.reportFile.empty() || !options.logDir.empty()) {
+    std::unique_ptr<StationRecords> station;
+    const auto openRecords = [&] {
+        station = StationRecords::Open({options.records, options.station}, app.exeDir, [&frame](const std::string& warning) {
+            QTimer::singleShot(0, &frame, [&frame, warning] { frame.Sink().ShowMessage(warning); });
+        });
+        if (station) {
+            records.AddFinishedListener([&station](const TerminalOutcome& outcome) { station->Add(outcome); });
+        }
+    };
+    if (!options.reportFile.empty() || !options.logDir.empty() || !options.records.empty()) {
         QObject::connect(&collector, &QTimer::timeout, &frame, collect);
         collector.start(kCollectMs);
         // A stop discards what run control still holds of the ended sessions.
@@ -118,6 +129,7 @@ int RunWindow(int argc, char** argv) {
         app.ExitInstance();
         return kStartupEnded;
     }
+    openRecords();
 
     if (options.autostart) {
         QTimer::singleShot(0, &frame, &CMainFrame::OnStart);
@@ -130,6 +142,7 @@ int RunWindow(int argc, char** argv) {
     frame.OnStop();
     frame.SetBeforeStop(nullptr);
     report.Write(records.Finished());
+    station.reset();
     app.portView = nullptr;
     app.messageSink = nullptr;
     app.ExitInstance();

@@ -1,5 +1,9 @@
 #include "ui/qt/window_options.h"
 
+#include <optional>
+
+#include "app/station_records.h"
+
 namespace korvane {
 
 WindowOptions ParseWindowOptions(const QStringList& arguments, const QProcessEnvironment& environment) {
@@ -15,6 +19,10 @@ WindowOptions ParseWindowOptions(const QStringList& arguments, const QProcessEnv
             options.reportFile = arguments[++i].toStdString();
         } else if (option == QLatin1String("--log-dir") && hasValue && !arguments[i + 1].isEmpty()) {
             options.logDir = arguments[++i].toStdString();
+        } else if (option == QLatin1String("--records") && hasValue && !arguments[i + 1].isEmpty()) {
+            options.records = arguments[++i].toStdString();
+        } else if (option == QLatin1String("--station") && hasValue && !arguments[i + 1].isEmpty()) {
+            options.station = arguments[++i].toStdString();
         } else if (option == QLatin1String("--screenshot") && hasValue) {
             options.screenshotFile = arguments[++i];
         } else if (option == QLatin1String("--after") && hasValue) {
@@ -36,6 +44,17 @@ WindowOptions ParseWindowOptions(const QStringList& arguments, const QProcessEnv
     if (options.logDir.empty()) {
         options.logDir = environment.value(QStringLiteral("KORVANE_LOG_DIR")).toStdString();
     }
+    const auto variable = [&environment](const char* name) -> std::optional<std::string> {
+        return environment.contains(QLatin1String(name))
+                   ? std::optional<std::string>(environment.value(QLatin1String(name)).toStdString())
+                   : std::nullopt;
+    };
+    const std::optional<std::string> records = variable(kRecordsVariable), station = variable(kStationVariable);
+    const RecordsSettings settings = ResolveRecordsSettings({options.records, options.station},
+                                                           records ? records->c_str() : nullptr,
+                                                           station ? station->c_str() : nullptr);
+    options.records = settings.connection;
+    options.station = settings.station;
     return options;
 }
 

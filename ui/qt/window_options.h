@@ -15,6 +15,8 @@ struct WindowOptions {
     int screenshotAfterMs = 3000;  // --after MS: how long after start-up the picture is taken
     std::string reportFile;   // --report FILE: one row per finished terminal (CSV, or JSON lines for .jsonl)
     std::string logDir;       // --log-dir DIR: one log file per terminal session
+    std::string records;      // --records URL: the shared records' database (else KORVANE_RECORDS)
+    std::string station;      // --station NAME: this station's name there (else KORVANE_STATION, the host name)
     std::string error;        // why the options were refused; empty when they were taken
 };
 
