@@ -7,7 +7,7 @@
 set(KORVANE_INSTALL_DIR lib/korvane-appdownload)
 set(KORVANE_SHARE_DIR share/korvane-appdownload)
 set(KORVANE_COMMANDS KorvaneAppDownload korvane-keygen korvane-rsakeys korvane-seal korvane-sim
-                     korvane-image-server)
+                     korvane-image-server korvane-records)
 
 install(TARGETS ${KORVANE_COMMANDS} RUNTIME DESTINATION ${KORVANE_INSTALL_DIR})
 install(TARGETS Ruduvar9 RODEdar RERizu LIBRARY DESTINATION ${KORVANE_INSTALL_DIR})
@@ -51,7 +51,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt 6, libcurl and mbedTLS (and the C++ runtime) from what the binaries link.
+# Qt 6, libcurl, mbedTLS and libpq (and the C++ runtime) from what the binaries link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")
+# The shared records' server and its client, on the machine that holds the records.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "postgresql, postgresql-client")
 include(CPack)
