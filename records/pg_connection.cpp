@@ -50,14 +50,28 @@ constexpr const char* kInsert =
     "INSERT INTO terminal_results (station, session_id, port, binding_position, result, message, command, bytes,"
     " seconds, started_at, finished_at, tusn, loader_version, image_md5, log_file, log_text)"
     " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16)"
-    " ON CONFLICT (station, session_id) DO NOTHING";
+    // The key (station, session_id) is the table's only unique constraint. Naming it as the
+    // conflict target would need the right to read those columns; without a target the
+    // insert needs the insert right only, so stations can run without any other.
+    " ON CONFLICT DO NOTHING";
 
 std::string ErrorText(const pg_conn* conn) {
     std::string text = conn != nullptr ? PQerrorMessage(conn) : "out of memory";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
+    // One line for the operator: libpq puts hints on lines of their own.
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n' || c == '\t') {
+            if (!line.empty() && line.back() != ' ') {
+                line.push_back(' ');
+            }
+        } else {
+            line.push_back(c);
+        }
     }
-    return text;
+    while (!line.empty() && line.back() == ' ') {
+        line.pop_back();
+    }
+    return line;
 }
 
 }  // namespace
@@ -88,6 +102,8 @@ bool PgConnection::Connect(std::string& error) {
         Disconnect();
         return false;
     }
+    // The server's notices ("already exists, skipping") are no news to an operator.
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     return true;
 }
 

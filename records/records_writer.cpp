@@ -156,7 +156,7 @@ bool RecordsWriter::SendWaiting() {
             Tell(Problem::kUnreachable, "records: the connection to the database was lost (" + error +
                                             "); results wait in " + spool_.Folder() + " and are sent when it is back");
         } else {
-            Tell(Problem::kRefused, "records: the database refuses results (" + error + "); they wait in " +
+            Tell(Problem::kRefused, "records: the database takes no results (" + error + "); they wait in " +
                                         spool_.Folder());
         }
         return false;

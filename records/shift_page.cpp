@@ -30,7 +30,7 @@ std::string Number(double value, int decimals = 1) {
 }
 
 std::string YieldChart(const ShiftReport& report) {
-    std::set<std::string> hourSet;
+    std::set<std::string> hourSet(report.hourAxis.begin(), report.hourAxis.end());
     std::map<std::string, std::vector<const HourYield*>> byStation;
     for (const HourYield& h : report.hours) {
         hourSet.insert(h.hour);
@@ -55,7 +55,9 @@ std::string YieldChart(const ShiftReport& report) {
                "\" y1=\"" + py + "\" y2=\"" + py + "\" class=\"grid\"/><text x=\"" + std::to_string(kLeft - 6) +
                "\" y=\"" + py + "\" class=\"ylabel\">" + std::to_string(percent) + "%</text>\n";
     }
-    for (size_t i = 0; i < hours.size(); ++i) {
+    // At most about 24 labels, so that they never overlap.
+    const size_t labelEvery = (hours.size() + 23) / 24;
+    for (size_t i = 0; i < hours.size(); i += labelEvery) {
         const std::string px = Number(x(i)), py = std::to_string(kChartHeight - kBottom + 12);
         svg += "<text x=\"" + px + "\" y=\"" + py + "\" class=\"xlabel\" transform=\"rotate(-35 " + px + " " + py +
                ")\">" + HtmlText(hours[i].substr(5)) + "</text>\n";
@@ -92,7 +94,8 @@ std::string ParetoChart(const ShiftReport& report) {
     constexpr int kBottomLabels = 120;
     const double plotWidth = kChartWidth - kLeft - kRight;
     const double plotHeight = kChartHeight + 60 - kTop - kBottomLabels;
-    const double slot = plotWidth / static_cast<double>(report.pareto.size());
+    // A few messages make narrow bars, not one wide block.
+    const double slot = std::min(plotWidth / static_cast<double>(report.pareto.size()), 90.0);
     std::string svg = "<svg class=\"chart\" viewBox=\"0 0 " + std::to_string(kChartWidth) + " " +
                       std::to_string(kChartHeight + 60) + "\" role=\"img\" aria-label=\"Failure messages\">\n";
     std::string cumulative;

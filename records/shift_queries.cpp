@@ -129,9 +129,14 @@ bool QueryShiftReport(PgConnection& db, double sinceSeconds, const std::string& 
                     " count(*) FILTER (WHERE result = 'Passed'), count(*) FROM terminal_results WHERE ") +
             kWindow + " GROUP BY 1, 2 ORDER BY 1, 2",
         params, error);
+    const PgResult axis =
+        hours ? db.Exec("SELECT to_char(h, 'YYYY-MM-DD HH24:00') FROM generate_series(date_trunc('hour', now() -"
+                        " make_interval(secs => $1::double precision)), date_trunc('hour', now()), interval '1 hour') h",
+                        {since.c_str()}, error)
+              : nullptr;
     const std::string bars = std::to_string(kParetoBars);
     const PgResult pareto =
-        hours ? db.Exec(std::string("SELECT message, count(*) FROM terminal_results WHERE result = 'Failed' AND ") +
+        axis ? db.Exec(std::string("SELECT message, count(*) FROM terminal_results WHERE result = 'Failed' AND ") +
                             kWindow + " GROUP BY message ORDER BY count(*) DESC, message LIMIT $3",
                         {since.c_str(), station.c_str(), bars.c_str()}, error)
               : nullptr;
@@ -145,6 +150,9 @@ bool QueryShiftReport(PgConnection& db, double sinceSeconds, const std::string& 
                : nullptr;
     if (!failed) {
         return false;
+    }
+    for (int row = 0; row < PQntuples(axis.get()); ++row) {
+        report.hourAxis.push_back(Text(axis.get(), row, 0));
     }
     for (int row = 0; row < PQntuples(hours.get()); ++row) {
         report.hours.push_back(

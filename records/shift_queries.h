@@ -45,6 +45,7 @@ struct FailedUnit {
 
 struct ShiftReport {
     std::vector<StationSummary> stations;
+    std::vector<std::string> hourAxis; // every hour of the window, oldest first, as HourYield::hour
     std::vector<HourYield> hours;      // by station, then hour
     std::vector<MessageCount> pareto;  // failure messages, most frequent first
     std::vector<FailedUnit> failed;    // newest first, at most kFailedShown

@@ -42,7 +42,11 @@ TEST(ConsoleOptions, CountTimeoutAndReport) {
     EXPECT_EQ(options.reportFile, "out.jsonl");
 
     ConsoleOptions logged;
-    ASSERT_TRUE(Parse({"--log-dir", "/tmp/logs", "--quiet"}, logged, error)) << error;
+    ASSERT_TRUE(Parse({"--log-dir", "/tmp/logs", "--quiet", "--records", "host=db dbname=r", "--station", "line-3"},
+                      logged, error))
+        << error;
+    EXPECT_EQ(logged.records, "host=db dbname=r");
+    EXPECT_EQ(logged.station, "line-3");
     EXPECT_EQ(logged.logDir, "/tmp/logs");
     EXPECT_TRUE(logged.quiet);
     EXPECT_FALSE(options.quiet);
@@ -51,7 +55,7 @@ TEST(ConsoleOptions, CountTimeoutAndReport) {
     const std::vector<std::vector<std::string>> refused = {
         {"--count"}, {"--count", "0"}, {"--count", "-2"}, {"--count", "4x"}, {"--count", ""},
         {"--timeout", "1.5"}, {"--timeout", "99999999999"}, {"--report"}, {"--report", ""},
-        {"--log-dir"}, {"--log-dir", ""},
+        {"--log-dir"}, {"--log-dir", ""}, {"--records"}, {"--records", ""}, {"--station"}, {"--station", ""},
     };
     for (const auto& args : refused) {
         ConsoleOptions refusedOptions;

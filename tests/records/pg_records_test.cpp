@@ -290,7 +290,7 @@ TEST(RecordsTool, UsageErrorsAndAnUnreachableServerNeverShowThePassword) {
         {"", 2, "a command is needed"},
         {"units --db x", 2, "units needs --tusn"},
         {"report --db x", 2, "report needs --html"},
-        {"summary --since 12 h --db x", 2, "--since takes"},
+        {"summary --since 12x --db x", 2, "--since takes"},
         {"summary --format xml --db x", 2, "--format takes"},
         {"launch --db x", 2, "unknown command: launch"},
         {"--help", 0, "usage: korvane-records units"},
