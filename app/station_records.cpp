@@ -11,7 +11,6 @@
 #include "platform/file_path.h"
 #include "platform/host_name.h"
 #include "platform/wall_clock.h"
-#include "records/pg_connection.h"
 #include "records/records_writer.h"
 
 namespace korvane {
@@ -94,7 +93,7 @@ std::unique_ptr<StationRecords> StationRecords::Open(const RecordsSettings& sett
         return nullptr;
     }
     const std::string spoolDir = Utf8FromPath(PathFromUtf8(configDir) / kRecordsSpoolFolder);
-    auto writer = std::make_unique<RecordsWriter>(std::make_unique<PgRecordsDatabase>(settings.connection),
+    auto writer = std::make_unique<RecordsWriter>(MakeRecordsDatabase(settings.connection),
                                                   RecordSpool(spoolDir), std::move(warn));
     writer->Start();
     return std::unique_ptr<StationRecords>(

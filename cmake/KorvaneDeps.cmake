@@ -32,8 +32,20 @@ find_package(Threads REQUIRED)
 # it needs (ws2_32, crypt32, bcrypt, advapi32...).
 find_package(CURL REQUIRED)
 find_package(GTest REQUIRED)
-# libpq, for the stations' shared records.
-find_package(PostgreSQL REQUIRED)
+# libpq, for the stations' shared records. The Windows build takes it from the prefix that
+# scripts/windows-deps-libpq adds to; without it the Windows program spools its records only.
+if(WIN32)
+  find_package(PostgreSQL QUIET)
+  if(TARGET PostgreSQL::PostgreSQL)
+    # The static libpq needs its two helper libraries and the Windows sockets and security calls.
+    find_library(KORVANE_PGCOMMON_LIBRARY pgcommon REQUIRED)
+    find_library(KORVANE_PGPORT_LIBRARY pgport REQUIRED)
+    set_property(TARGET PostgreSQL::PostgreSQL APPEND PROPERTY INTERFACE_LINK_LIBRARIES
+                 ${KORVANE_PGCOMMON_LIBRARY} ${KORVANE_PGPORT_LIBRARY} ws2_32 secur32 shell32 advapi32)
+  endif()
+else()
+  find_package(PostgreSQL REQUIRED)
+endif()
 if(NOT WIN32)
   # Only the Linux-only loopback image server speaks TLS through OpenSSL.
   find_package(OpenSSL REQUIRED)

@@ -182,6 +182,10 @@ bool PgConnection::UpgradeSchema(int& from, int& to, std::string& error, std::st
     return true;
 }
 
+std::unique_ptr<IRecordsDatabase> MakeRecordsDatabase(const std::string& conninfo) {
+    return std::make_unique<PgRecordsDatabase>(conninfo);
+}
+
 StoreResult ClassifySqlState(const std::string& sqlState) {
     const std::string_view cls = std::string_view(sqlState).substr(0, 2);
     // 42: rights or missing objects; 25006: a read-only transaction (a standby).

@@ -4,6 +4,7 @@
 // Thread safety: one object is used by one thread at a time.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "records/station_row.h"
@@ -29,5 +30,9 @@ public:
     // Inserts the row unless a row of the same station and session id is there already.
     virtual StoreResult Insert(const StationRow& row, std::string& error) = 0;
 };
+
+// The database named by a libpq connection string or URI. In a build without libpq it can
+// never be reached, and the rows stay in the spool.
+std::unique_ptr<IRecordsDatabase> MakeRecordsDatabase(const std::string& conninfo);
 
 }  // namespace korvane

@@ -64,8 +64,4 @@ bool QuerySummary(PgConnection& db, double sinceSeconds, const std::string& stat
 bool QueryShiftReport(PgConnection& db, double sinceSeconds, const std::string& station, ShiftReport& report,
                       std::string& error);
 
-// "12h", "30m", "2d", "90s" or a plain number of hours, as seconds; false for anything
-// else, zero or more than a year.
-bool ParseSince(const std::string& text, double& seconds);
-
 }  // namespace korvane

@@ -32,7 +32,7 @@ std::string SpoolFileName(const StationRow& row) {
 
 RecordSpool::RecordSpool(std::string folder) : folder_(std::move(folder)) {}
 
-bool RecordSpool::Put(const StationRow& row, std::string& error) {
+bool RecordSpool::Put(const StationRow& row, std::string& error) const {
     std::error_code ec;
     std::filesystem::create_directories(PathFromUtf8(folder_), ec);
     const std::string file = Utf8FromPath(PathFromUtf8(folder_) / SpoolFileName(row));

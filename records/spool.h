@@ -18,7 +18,7 @@ public:
     explicit RecordSpool(std::string folder);
 
     // Writes the row durably; false with a reason when it cannot be written.
-    bool Put(const StationRow& row, std::string& error);
+    bool Put(const StationRow& row, std::string& error) const;
 
     struct Entry {
         std::string file;  // full path

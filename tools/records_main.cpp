@@ -4,6 +4,7 @@
 //   korvane-records summary [--since 12h] [--station NAME] [--db URL] [--format text|csv|json]
 //   korvane-records report [--since 12h] [--station NAME] --html FILE [--db URL]
 //   korvane-records init [--db URL] [--writer ROLE] [--reader ROLE]
+//   korvane-records send --spool DIR [--db URL]
 //
 // URL is a libpq connection string or URI, $KORVANE_RECORDS by default; passwords come from
 // libpq's own places (the password file, a service file, PGPASSWORD) and are never printed.
@@ -22,8 +23,10 @@
 #include "platform/wall_clock.h"
 #include "records/pg_connection.h"
 #include "records/result_table.h"
+#include "records/spool.h"
 #include "records/shift_page.h"
 #include "records/shift_queries.h"
+#include "records/since.h"
 
 namespace {
 
@@ -38,12 +41,15 @@ constexpr const char* kUsage =
     "       korvane-records summary [--since 12h] [--station NAME] [--db URL] [--format text|csv|json]\n"
     "       korvane-records report [--since 12h] [--station NAME] --html FILE [--db URL]\n"
     "       korvane-records init [--db URL] [--writer ROLE] [--reader ROLE]\n"
+    "       korvane-records send --spool DIR [--db URL]\n"
     "  units    every session of one unit, on every station, newest first\n"
     "  summary  per station: units, passed, failed, yield, median time, most frequent failures\n"
     "  report   one self-contained HTML page: yield per station per hour, the failure messages,\n"
     "           the failed units with their logs\n"
     "  init     creates or upgrades the table terminal_results (as its owner); --writer ROLE may then\n"
     "           insert rows (a station), --reader ROLE may read them (this tool)\n"
+    "  send     sends the rows a station left in its spool folder (records-spool in its configuration\n"
+    "           folder), each once, and removes what the server took\n"
     "  --db URL      libpq connection string or URI (default: $KORVANE_RECORDS)\n"
     "  --since SPAN  the window back from now: 90m, 12h, 2d (default 12h)\n"
     "  --station N   only this station\n"
@@ -52,7 +58,7 @@ constexpr const char* kUsage =
 
 struct Options {
     std::string command;
-    std::string db, tusn, station, html, writer, reader;
+    std::string db, tusn, station, html, writer, reader, spool;
     std::string since = "12h";
     double sinceSeconds = 12 * 3600.0;
     TableFormat format = TableFormat::kText;
@@ -77,6 +83,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
                              : arg == "--writer"  ? &options.writer
                              : arg == "--reader"  ? &options.reader
                              : arg == "--since"   ? &options.since
+                             : arg == "--spool"   ? &options.spool
                                                   : nullptr;
         std::string format;
         if (arg == "--format") {
@@ -109,7 +116,7 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         }
     }
     const std::string& c = options.command;
-    if (c != "units" && c != "summary" && c != "report" && c != "init") {
+    if (c != "units" && c != "summary" && c != "report" && c != "init" && c != "send") {
         error = c.empty() ? "a command is needed" : "unknown command: " + c;
         return false;
     }
@@ -119,6 +126,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     }
     if (c == "units" && options.tusn.empty()) {
         error = "units needs --tusn TEXT";
+        return false;
+    }
+    if (c == "send" && options.spool.empty()) {
+        error = "send needs --spool DIR";
         return false;
     }
     if (c == "report" && options.html.empty()) {
@@ -227,6 +238,40 @@ int Init(PgConnection& db, const Options& options) {
     return kExitDone;
 }
 
+int Send(const Options& options) {
+    PgRecordsDatabase db(options.db);
+    std::string error;
+    if (!db.Connect(error)) {
+        return Failed("cannot reach the database: " + error);
+    }
+    if (db.PrepareTable(error) != StoreResult::kStored) {
+        return Failed(error);
+    }
+    const RecordSpool spool(options.spool);
+    std::vector<std::string> unreadable;
+    size_t sent = 0, setAside = 0, left = 0;
+    const std::vector<RecordSpool::Entry> entries = spool.Pending(&unreadable);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const StoreResult result = db.Insert(entries[i].row, error);
+        if (result == StoreResult::kStored) {
+            spool.Remove(entries[i].file);
+            ++sent;
+        } else if (result == StoreResult::kRejected) {
+            spool.SetAside(entries[i].file);
+            std::fprintf(stderr, "korvane-records: %s refused for good (%s); moved to %s/rejected\n",
+                         entries[i].file.c_str(), error.c_str(), options.spool.c_str());
+            ++setAside;
+        } else {
+            std::fprintf(stderr, "korvane-records: %s\n", error.c_str());
+            left = entries.size() - i;
+            break;
+        }
+    }
+    setAside += unreadable.size();
+    std::printf("%zu rows sent, %zu set aside, %zu left in %s\n", sent, setAside, left, options.spool.c_str());
+    return left == 0 ? kExitDone : kExitFailed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,6 +284,9 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(kUsage, stdout);
         return kExitDone;
+    }
+    if (options.command == "send") {
+        return Send(options);
     }
     // A longer wait than a station's: a person asked and waits for the answer.
     PgConnection db(options.db, 10);

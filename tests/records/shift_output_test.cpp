@@ -8,6 +8,7 @@
 #include "records/result_table.h"
 #include "records/shift_page.h"
 #include "records/shift_queries.h"
+#include "records/since.h"
 
 namespace korvane {
 namespace {
