@@ -119,8 +119,9 @@ std::string ParetoChart(const ShiftReport& report) {
                       Number(kTop + plotHeight * (1 - static_cast<double>(running) / static_cast<double>(total))) + " ";
     }
     svg += "<polyline fill=\"none\" class=\"cumulative\" points=\"" + cumulative + "\"/>\n";
-    svg += "<text x=\"" + std::to_string(kChartWidth - kRight + 4) + "\" y=\"" + std::to_string(kTop + 4) +
-           "\" class=\"count\">100%</text>\n";
+    // The running share ends at 100 % over the last bar.
+    const double lastX = kLeft + slot * (static_cast<double>(report.pareto.size()) - 0.5);
+    svg += "<text x=\"" + Number(lastX + 22) + "\" y=\"" + std::to_string(kTop + 4) + "\" class=\"count\">100%</text>\n";
     return svg + "</svg>\n<p class=\"legend\">Bars: failed sessions per message, most frequent first; line: their "
                  "running share of all " + std::to_string(total) + " failures shown.</p>\n";
 }
