@@ -14,11 +14,32 @@ constexpr std::string_view kOkay = "OKAY";
 constexpr std::array<std::string_view, 3> kAppCommands = {kReadTusn, kGotoFastboot, kCheckSp};
 constexpr std::array<std::string_view, 1> kLoaderCommands = {kCheckSp};
 
+// The loader's commands, by the number a packet carries at byte 264.
+enum LinkCommand : uint32_t {
+    kImage = 0,
+    kRunApp = 1,
+    kAutoRun = 2,
+    kVersion = 5,
+    kLogo = 11,
+    kReset = 25,
+    kEnableSecureBoot = 31,
+    kSecureBootState = 33,
+    kPartition = 35,
+    kErase = 36,
+    kFile = 37,
+    kDirectory = 40,
+    kFsConfig = 43,
+    kAudio = 44,
+    kOpenDownload = 48,
+};
+
 constexpr size_t kRecordSize = 260;
 constexpr size_t kRecordTextSize = 256;
 constexpr size_t kSecureBootPayload = 16;
 // Erase record: "::" and NULs, then the code "904731" and two NULs.
 constexpr std::array<uint8_t, 12> kEraseHead = {':', ':', 0, 0, '9', '0', '4', '7', '3', '1', 0, 0};
+constexpr std::string_view kBadPayload = "bad payload";
+constexpr std::string_view kBadRecord = "bad record";
 
 std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
@@ -92,7 +113,40 @@ void AddFaultName(std::string& names, FaultKind kind) {
     names += FaultName(kind);
 }
 
-bool IsBlockCommand(uint32_t cmd) { return cmd == 0 || cmd == 11 || cmd == 44; }
+bool IsBlockCommand(uint32_t cmd) { return cmd == kImage || cmd == kLogo || cmd == kAudio; }
+
+// ---- the shapes of the commands' payloads ----
+
+bool NoPayload(std::span<const uint8_t> payload) { return payload.empty(); }
+bool ZeroText(std::span<const uint8_t> payload) { return IsText(payload, "0"); }
+bool ZeroOrOneText(std::span<const uint8_t> payload) { return IsText(payload, "0") || IsText(payload, "1"); }
+bool SecureBootQuery(std::span<const uint8_t> payload) {
+    return payload.size() == kSecureBootPayload && AllZero(payload);
+}
+
+// Drive name (NUL-terminated in four bytes), start address, size and flash size; zeros after.
+bool PartitionRecord(std::span<const uint8_t> payload) {
+    std::string drive;
+    return payload.size() == kRecordSize && FieldText(payload.first(4), drive) && !drive.empty() &&
+           AllZero(payload.subspan(10));
+}
+
+bool EraseRecord(std::span<const uint8_t> payload) {
+    return payload.size() == kRecordSize && std::equal(kEraseHead.begin(), kEraseHead.end(), payload.begin()) &&
+           AllZero(payload.subspan(kEraseHead.size()));
+}
+
+// A NUL-terminated path in the first 256 bytes and nothing after it.
+bool DirectoryRecord(std::span<const uint8_t> payload) {
+    std::string path;
+    return payload.size() == kRecordSize && FieldText(payload.first(kRecordTextSize), path) && !path.empty() &&
+           AllZero(payload.subspan(path.size()));
+}
+
+// Type, DMA and baud; zeros after.
+bool FsConfigRecord(std::span<const uint8_t> payload) {
+    return payload.size() == kRecordSize && AllZero(payload.subspan(12));
+}
 
 }  // namespace
 
@@ -189,59 +243,119 @@ void TerminalLogic::HandleText(std::string_view command, Reaction& out) {
     }
 }
 
+const TerminalLogic::Command TerminalLogic::kCommands[] = {
+    {kVersion, NoPayload, kBadPayload, &TerminalLogic::Version},
+    {kOpenDownload, ZeroText, kBadPayload, &TerminalLogic::OpenDownload},
+    {kRunApp, NoPayload, kBadPayload, &TerminalLogic::RunApp},
+    {kAutoRun, ZeroOrOneText, kBadPayload, &TerminalLogic::AutoRun},
+    {kReset, ZeroText, kBadPayload, &TerminalLogic::Reset},
+    {kSecureBootState, SecureBootQuery, kBadPayload, &TerminalLogic::SecureBootState},
+    {kEnableSecureBoot, SecureBootQuery, kBadPayload, &TerminalLogic::EnableSecureBoot},
+    {kPartition, PartitionRecord, kBadRecord, &TerminalLogic::Partition},
+    {kErase, EraseRecord, kBadRecord, &TerminalLogic::Erase},
+    {kDirectory, DirectoryRecord, kBadRecord, &TerminalLogic::Directory},
+    {kFsConfig, FsConfigRecord, kBadRecord, &TerminalLogic::FsConfig},
+    {kImage, nullptr, {}, &TerminalLogic::Image},
+    {kLogo, nullptr, {}, &TerminalLogic::Logo},
+    {kAudio, nullptr, {}, &TerminalLogic::Audio},
+    {kFile, nullptr, {}, &TerminalLogic::File},
+};
+
+TerminalLogic::Outcome TerminalLogic::Refusal(std::string_view text) {
+    return {false, std::string(text), {FailureAnswer(text)}, {}};
+}
+
+TerminalLogic::Outcome TerminalLogic::Accepted(std::string_view data) {
+    return {true, std::string(data), {SuccessAnswer(data)}, {}};
+}
+
 void TerminalLogic::HandleFrame(const StreamPiece& piece, Reaction& out) {
-    ReceivedPacket entry;
+    Exchange exchange = ReadFrame(piece);
+    if (DropsPacket(exchange, out)) {
+        return;
+    }
+    const Outcome outcome = exchange.intact ? Judge(exchange, out) : Refusal(exchange.refusal);
+    AnswerFrame(exchange, outcome, out);
+}
+
+TerminalLogic::Exchange TerminalLogic::ReadFrame(const StreamPiece& piece) {
+    Exchange exchange;
+    ReceivedPacket& entry = exchange.entry;
     entry.number = ++packet_count_;
-    PacketFacts facts;
-    facts.number = entry.number;
-    LinkPacket packet;
-    std::string refusal = "frame too long";
-    const bool intact = piece.kind == StreamPiece::Kind::kFrame && CheckLinkPacket(piece.bytes, packet, refusal);
-    entry.wire_in = static_cast<uint32_t>(piece.bytes.size() + (piece.kind == StreamPiece::Kind::kFrame ? 2 : 0));
-    if (intact) {
+    exchange.facts.number = entry.number;
+    const bool framed = piece.kind == StreamPiece::Kind::kFrame;
+    entry.wire_in = static_cast<uint32_t>(piece.bytes.size() + (framed ? 2 : 0));
+    exchange.refusal = "frame too long";
+    exchange.intact = framed && CheckLinkPacket(piece.bytes, exchange.packet, exchange.refusal);
+    if (exchange.intact) {
+        const LinkPacket& packet = exchange.packet;
         entry.cmd = packet.cmd;
         entry.payload_size = static_cast<uint32_t>(packet.Payload().size());
-        facts.cmd = packet.cmd;
-        facts.nth_of_cmd = ++cmd_counts_[packet.cmd];
-        facts.block_data = IsBlockCommand(packet.cmd) && BlockReceiver::IsDataPayload(packet.Payload());
+        exchange.facts.cmd = packet.cmd;
+        exchange.facts.nth_of_cmd = ++cmd_counts_[packet.cmd];
+        exchange.facts.block_data = IsBlockCommand(packet.cmd) && BlockReceiver::IsDataPayload(packet.Payload());
     }
+    return exchange;
+}
+
+bool TerminalLogic::DropsPacket(Exchange& exchange, Reaction& out) {
     for (FaultKind lost : {FaultKind::kUnplugAt, FaultKind::kSilent}) {
-        if (PacketFault(lost, facts) != nullptr) {
-            entry.fault = FaultName(lost);
-            out.events.push_back({"fault", entry.fault + " at packet " + std::to_string(entry.number)});
-            record_.packets.push_back(std::move(entry));
-            if (lost == FaultKind::kUnplugAt) {
-                out.answers.push_back({Answer::Kind::kUnplug, {}, 0});
-                muted_ = true;
-            }
-            return;
+        if (PacketFault(lost, exchange.facts) == nullptr) {
+            continue;
         }
-    }
-    Outcome outcome;
-    const FaultRule* injected = nullptr;
-    if (!intact) {
-        outcome = {false, refusal, {FailureAnswer(refusal)}, {}};
-    } else {
-        if (check_ != nullptr) {
-            entry.signature = check_->Verify(packet.SignedRegion(), packet.Signature()) ? SignatureResult::kValid
-                                                                                        : SignatureResult::kInvalid;
+        ReceivedPacket& entry = exchange.entry;
+        entry.fault = FaultName(lost);
+        out.events.push_back({"fault", entry.fault + " at packet " + std::to_string(entry.number)});
+        record_.packets.push_back(std::move(entry));
+        if (lost == FaultKind::kUnplugAt) {
+            out.answers.push_back({Answer::Kind::kUnplug, {}, 0});
+            muted_ = true;
         }
-        if (entry.signature == SignatureResult::kInvalid) {
-            outcome = {false, "bad signature", {FailureAnswer("bad signature")}, {}};
-        } else if ((injected = PacketFault(FaultKind::kAppRunning, facts)) != nullptr) {
-            outcome = {false, std::string(kAppRunningText), {FailureAnswer(kAppRunningText)}, {}};
-            if (packet.cmd == 1) {
-                outcome.next_mode = TerminalMode::kApplication;  // the application is what answered
-            }
-        } else if ((injected = PacketFault(FaultKind::kRemoteError, facts)) != nullptr) {
-            outcome = {false, injected->text, {FailureAnswer(injected->text)}, {}};
-        } else {
-            outcome = Execute(packet, out);
+        return true;
+    }
+    return false;
+}
+
+TerminalLogic::Outcome TerminalLogic::Judge(Exchange& exchange, Reaction& out) {
+    const LinkPacket& packet = exchange.packet;
+    if (check_ != nullptr) {
+        exchange.entry.signature = check_->Verify(packet.SignedRegion(), packet.Signature())
+                                       ? SignatureResult::kValid
+                                       : SignatureResult::kInvalid;
+    }
+    if (exchange.entry.signature == SignatureResult::kInvalid) {
+        return Refusal("bad signature");
+    }
+    if (const FaultRule* rule = PacketFault(FaultKind::kAppRunning, exchange.facts)) {
+        AddFaultName(exchange.entry.fault, rule->kind);
+        Outcome outcome = Refusal(kAppRunningText);
+        if (packet.cmd == kRunApp) {
+            outcome.next_mode = TerminalMode::kApplication;  // the application is what answered
         }
+        return outcome;
     }
-    if (injected != nullptr) {
-        AddFaultName(entry.fault, injected->kind);
+    if (const FaultRule* rule = PacketFault(FaultKind::kRemoteError, exchange.facts)) {
+        AddFaultName(exchange.entry.fault, rule->kind);
+        return Refusal(rule->text);
     }
+    return Dispatch(packet, out);
+}
+
+TerminalLogic::Outcome TerminalLogic::Dispatch(const LinkPacket& packet, Reaction& out) {
+    for (const Command& command : kCommands) {
+        if (command.cmd != packet.cmd) {
+            continue;
+        }
+        if (command.check != nullptr && !command.check(packet.Payload())) {
+            return Refusal(command.refusal);
+        }
+        return (this->*command.handle)(packet, out);
+    }
+    return Refusal("unknown command");
+}
+
+void TerminalLogic::AnswerFrame(Exchange& exchange, const Outcome& outcome, Reaction& out) {
+    ReceivedPacket& entry = exchange.entry;
     entry.accepted = outcome.accepted;
     entry.answer = outcome.text;
     entry.answered = true;
@@ -253,7 +367,7 @@ void TerminalLogic::HandleFrame(const StreamPiece& piece, Reaction& out) {
         out.events.push_back({"refused", detail + ": " + outcome.text});
     }
     const size_t answers_before = out.answers.size();
-    SendShaped(outcome.contents, &facts, {}, out, entry.fault);
+    SendShaped(outcome.contents, &exchange.facts, {}, out, entry.fault);
     for (size_t i = answers_before; i < out.answers.size(); ++i) {
         entry.wire_out += static_cast<uint32_t>(out.answers[i].bytes.size());
     }
@@ -294,147 +408,115 @@ void TerminalLogic::SendShaped(const std::vector<std::vector<uint8_t>>& contents
     }
 }
 
-TerminalLogic::Outcome TerminalLogic::Execute(const LinkPacket& packet, Reaction& out) {
-    const auto payload = packet.Payload();
-    const auto accept = [](std::string_view data) { return Outcome{true, std::string(data), {SuccessAnswer(data)}, {}}; };
-    const Outcome bad_payload{false, "bad payload", {FailureAnswer("bad payload")}, {}};
-    switch (packet.cmd) {
-    case 5:
-        return payload.empty() ? accept(settings_.version_text) : bad_payload;
-    case 48:
-        if (!IsText(payload, "0")) {
-            return bad_payload;
-        }
-        ++record_.download_opened;
-        // Marks the start of an image transfer in the event log, for timing it.
-        out.events.push_back({"download-open", ""});
-        return accept("");
-    case 1: {
-        if (!payload.empty()) {
-            return bad_payload;
-        }
-        record_.run_app = true;
-        out.events.push_back({"run-app", ""});
-        Outcome outcome = accept("");
-        outcome.next_mode = TerminalMode::kApplication;
-        return outcome;
-    }
-    case 2:
-        if (!IsText(payload, "0") && !IsText(payload, "1")) {
-            return bad_payload;
-        }
-        record_.auto_run = static_cast<char>(payload[0]);
-        out.events.push_back({"auto-run", std::string(1, static_cast<char>(payload[0]))});
-        return accept("");
-    case 25: {
-        if (!IsText(payload, "0")) {
-            return bad_payload;
-        }
-        record_.reset = true;
-        out.events.push_back({"reset", ""});
-        Outcome outcome = accept("");
-        outcome.next_mode = TerminalMode::kApplication;
-        return outcome;
-    }
-    case 33:
-        if (payload.size() != kSecureBootPayload || !AllZero(payload)) {
-            return bad_payload;
-        }
-        record_.secure_boot_queried = true;
-        return accept(settings_.secure_boot_disabled && !record_.secure_boot_enabled ? kSecureBootDisabledText
-                                                                                      : kSecureBootEnabledText);
-    case 31:
-        if (payload.size() != kSecureBootPayload || !AllZero(payload)) {
-            return bad_payload;
-        }
-        record_.secure_boot_enabled = true;
-        out.events.push_back({"secure-boot", "enabled"});
-        return accept("");
-    case 35:
-    case 36:
-    case 40:
-    case 43:
-        return ExecuteRecord(packet, out);
-    case 0:
-        return ExecuteBlock(packet, image_receiver_, out);
-    case 11:
-        return ExecuteBlock(packet, logo_receiver_, out);
-    case 44:
-        return ExecuteBlock(packet, audio_receiver_, out);
-    case 37:
-        return ExecuteFile(packet, out);
-    default:
-        return {false, "unknown command", {FailureAnswer("unknown command")}, {}};
-    }
+// ---- the commands ----
+
+TerminalLogic::Outcome TerminalLogic::Version(const LinkPacket&, Reaction&) { return Accepted(settings_.version_text); }
+
+TerminalLogic::Outcome TerminalLogic::OpenDownload(const LinkPacket&, Reaction& out) {
+    ++record_.download_opened;
+    // Marks the start of an image transfer in the event log, for timing it.
+    out.events.push_back({"download-open", ""});
+    return Accepted("");
 }
 
-TerminalLogic::Outcome TerminalLogic::ExecuteRecord(const LinkPacket& packet, Reaction& out) {
-    const auto payload = packet.Payload();
-    const Outcome bad_record{false, "bad record", {FailureAnswer("bad record")}, {}};
-    if (payload.size() != kRecordSize) {
-        return bad_record;
-    }
-    const auto accept = [](std::string_view data) { return Outcome{true, std::string(data), {SuccessAnswer(data)}, {}}; };
-    std::string text;
-    switch (packet.cmd) {
-    case 35: {
-        if (!FieldText(payload.first(4), text) || text.empty() || !AllZero(payload.subspan(10))) {
-            return bad_record;
-        }
-        const StoredPartition partition{text, ReadLe32(payload.data() + 4), payload[8], payload[9]};
-        record_.partitions.push_back(partition);
-        out.events.push_back({"partition", text + " at " + Hex32(partition.start_addr) + ", size " +
-                                               std::to_string(partition.size) + ", flash " +
-                                               std::to_string(partition.flash_size)});
-        return accept("");
-    }
-    case 36: {
-        if (!std::equal(kEraseHead.begin(), kEraseHead.end(), payload.begin()) ||
-            !AllZero(payload.subspan(kEraseHead.size()))) {
-            return bad_record;
-        }
-        ++record_.erase_count;
-        out.events.push_back({"erase", ""});
-        Outcome outcome = accept(settings_.erase_first_answer);
-        if (!settings_.erase_first_answer.empty()) {
-            outcome.contents.push_back(SuccessAnswer(std::string_view()));  // the erase is done
-        }
-        return outcome;
-    }
-    case 40:
-        if (!FieldText(payload.first(kRecordTextSize), text) || text.empty() ||
-            !AllZero(payload.subspan(text.size()))) {
-            return bad_record;
-        }
-        record_.dirs.push_back(text);
-        out.events.push_back({"dir", text});
-        return accept("");
-    default: {  // 43
-        if (!AllZero(payload.subspan(12))) {
-            return bad_record;
-        }
-        const std::array<uint32_t, 3> config = {ReadLe32(payload.data()), ReadLe32(payload.data() + 4),
-                                                ReadLe32(payload.data() + 8)};
-        record_.fs_config = config;
-        out.events.push_back({"fs-config", std::to_string(config[0]) + " " + std::to_string(config[1]) + " " +
-                                               std::to_string(config[2])});
-        return accept("");
-    }
-    }
+TerminalLogic::Outcome TerminalLogic::RunApp(const LinkPacket&, Reaction& out) {
+    record_.run_app = true;
+    out.events.push_back({"run-app", ""});
+    Outcome outcome = Accepted("");
+    outcome.next_mode = TerminalMode::kApplication;
+    return outcome;
 }
 
-TerminalLogic::Outcome TerminalLogic::ExecuteBlock(const LinkPacket& packet, BlockReceiver& receiver, Reaction& out) {
+TerminalLogic::Outcome TerminalLogic::AutoRun(const LinkPacket& packet, Reaction& out) {
+    const char setting = static_cast<char>(packet.Payload()[0]);
+    record_.auto_run = setting;
+    out.events.push_back({"auto-run", std::string(1, setting)});
+    return Accepted("");
+}
+
+TerminalLogic::Outcome TerminalLogic::Reset(const LinkPacket&, Reaction& out) {
+    record_.reset = true;
+    out.events.push_back({"reset", ""});
+    Outcome outcome = Accepted("");
+    outcome.next_mode = TerminalMode::kApplication;
+    return outcome;
+}
+
+TerminalLogic::Outcome TerminalLogic::SecureBootState(const LinkPacket&, Reaction&) {
+    record_.secure_boot_queried = true;
+    const bool disabled = settings_.secure_boot_disabled && !record_.secure_boot_enabled;
+    return Accepted(disabled ? kSecureBootDisabledText : kSecureBootEnabledText);
+}
+
+TerminalLogic::Outcome TerminalLogic::EnableSecureBoot(const LinkPacket&, Reaction& out) {
+    record_.secure_boot_enabled = true;
+    out.events.push_back({"secure-boot", "enabled"});
+    return Accepted("");
+}
+
+TerminalLogic::Outcome TerminalLogic::Partition(const LinkPacket& packet, Reaction& out) {
+    const auto payload = packet.Payload();
+    std::string drive;
+    FieldText(payload.first(4), drive);
+    const StoredPartition partition{drive, ReadLe32(payload.data() + 4), payload[8], payload[9]};
+    record_.partitions.push_back(partition);
+    out.events.push_back({"partition", drive + " at " + Hex32(partition.start_addr) + ", size " +
+                                           std::to_string(partition.size) + ", flash " +
+                                           std::to_string(partition.flash_size)});
+    return Accepted("");
+}
+
+TerminalLogic::Outcome TerminalLogic::Erase(const LinkPacket&, Reaction& out) {
+    ++record_.erase_count;
+    out.events.push_back({"erase", ""});
+    Outcome outcome = Accepted(settings_.erase_first_answer);
+    if (!settings_.erase_first_answer.empty()) {
+        outcome.contents.push_back(SuccessAnswer(std::string_view()));  // the erase is done
+    }
+    return outcome;
+}
+
+TerminalLogic::Outcome TerminalLogic::Directory(const LinkPacket& packet, Reaction& out) {
+    std::string path;
+    FieldText(packet.Payload().first(kRecordTextSize), path);
+    record_.dirs.push_back(path);
+    out.events.push_back({"dir", path});
+    return Accepted("");
+}
+
+TerminalLogic::Outcome TerminalLogic::FsConfig(const LinkPacket& packet, Reaction& out) {
+    const uint8_t* fields = packet.Payload().data();
+    const std::array<uint32_t, 3> config = {ReadLe32(fields), ReadLe32(fields + 4), ReadLe32(fields + 8)};
+    record_.fs_config = config;
+    out.events.push_back({"fs-config", std::to_string(config[0]) + " " + std::to_string(config[1]) + " " +
+                                           std::to_string(config[2])});
+    return Accepted("");
+}
+
+TerminalLogic::Outcome TerminalLogic::Image(const LinkPacket& packet, Reaction& out) {
+    return Block(packet, image_receiver_, out);
+}
+
+TerminalLogic::Outcome TerminalLogic::Logo(const LinkPacket& packet, Reaction& out) {
+    return Block(packet, logo_receiver_, out);
+}
+
+TerminalLogic::Outcome TerminalLogic::Audio(const LinkPacket& packet, Reaction& out) {
+    return Block(packet, audio_receiver_, out);
+}
+
+TerminalLogic::Outcome TerminalLogic::Block(const LinkPacket& packet, BlockReceiver& receiver, Reaction& out) {
     std::optional<ReceivedBlock> done;
     std::string refusal;
     if (!receiver.Accept(packet.cmd, packet.Payload(), done, refusal)) {
-        return {false, refusal, {FailureAnswer(refusal)}, {}};
+        return Refusal(refusal);
     }
     if (done) {
         const std::string size = std::to_string(done->data.size()) + " bytes";
-        if (done->cmd == 0) {
+        if (done->cmd == kImage) {
             out.events.push_back({"image", Hex32(done->address) + ", " + size});
             record_.images[done->address] = std::move(done->data);
-        } else if (done->cmd == 11) {
+        } else if (done->cmd == kLogo) {
             out.events.push_back({"logo", size});
             record_.logo = std::move(done->data);
         } else {
@@ -442,21 +524,21 @@ TerminalLogic::Outcome TerminalLogic::ExecuteBlock(const LinkPacket& packet, Blo
             record_.audio = std::move(done->data);
         }
     }
-    return {true, "", {SuccessAnswer(std::string_view())}, {}};
+    return Accepted("");
 }
 
-TerminalLogic::Outcome TerminalLogic::ExecuteFile(const LinkPacket& packet, Reaction& out) {
+TerminalLogic::Outcome TerminalLogic::File(const LinkPacket& packet, Reaction& out) {
     std::optional<ReceivedFile> done;
     std::string answer;
     std::string refusal;
     if (!file_receiver_.Accept(packet.Payload(), answer, done, refusal)) {
-        return {false, refusal, {FailureAnswer(refusal)}, {}};
+        return Refusal(refusal);
     }
     if (done) {
         out.events.push_back({"file", done->path + ", " + std::to_string(done->data.size()) + " bytes"});
         record_.files[done->path] = std::move(done->data);
     }
-    return {true, answer, {SuccessAnswer(answer)}, {}};
+    return Accepted(answer);
 }
 
 const FaultRule* TerminalLogic::PacketFault(FaultKind kind, const PacketFacts& facts) const {

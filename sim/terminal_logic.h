@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/block_receiver.h"
@@ -79,20 +80,61 @@ private:
         std::vector<std::vector<uint8_t>> contents;  // answer contents, usually one
         std::optional<TerminalMode> next_mode;       // taken once the answer is out
     };
+    // One received frame on its way through the frame handler.
+    struct Exchange {
+        ReceivedPacket entry;  // what the record keeps of it
+        PacketFacts facts;     // what fault rules select it by
+        LinkPacket packet;
+        bool intact = false;   // passed the structural checks
+        std::string refusal;   // why not, when it did not
+    };
+    // One command of the loader: the shape its payload must have and what it does.
+    struct Command {
+        uint32_t cmd;
+        bool (*check)(std::span<const uint8_t> payload);  // null: the handler judges the payload
+        std::string_view refusal;                         // the answer to a payload that fails check
+        Outcome (TerminalLogic::*handle)(const LinkPacket& packet, Reaction& out);
+    };
+    static const Command kCommands[];
+
+    static Outcome Refusal(std::string_view text);
+    static Outcome Accepted(std::string_view data);
 
     void ReceiveAppText(std::span<const uint8_t> bytes, Reaction& out);
     void ReceiveLoaderBytes(std::span<const uint8_t> bytes, Reaction& out);
     void ReceiveLoaderText(std::span<const uint8_t> bytes, Reaction& out);
     void HandleText(std::string_view command, Reaction& out);
+    // Check, fault, dispatch, answer.
     void HandleFrame(const StreamPiece& piece, Reaction& out);
+    Exchange ReadFrame(const StreamPiece& piece);
+    // An unplug or silence chosen for this packet: true when the packet gets no answer.
+    bool DropsPacket(Exchange& exchange, Reaction& out);
+    // The signature, then the refusals faults inject, then the command itself.
+    Outcome Judge(Exchange& exchange, Reaction& out);
+    Outcome Dispatch(const LinkPacket& packet, Reaction& out);
+    void AnswerFrame(Exchange& exchange, const Outcome& outcome, Reaction& out);
     // Frames the answers to a packet (facts given) or sends a text reply as it is, with
     // the noise, delay and cut faults that select it; their names go to fault_names.
     void SendShaped(const std::vector<std::vector<uint8_t>>& contents, const PacketFacts* facts,
                     std::string_view command, Reaction& out, std::string& fault_names);
-    Outcome Execute(const LinkPacket& packet, Reaction& out);
-    Outcome ExecuteBlock(const LinkPacket& packet, BlockReceiver& receiver, Reaction& out);
-    Outcome ExecuteFile(const LinkPacket& packet, Reaction& out);
-    Outcome ExecuteRecord(const LinkPacket& packet, Reaction& out);
+
+    Outcome Version(const LinkPacket& packet, Reaction& out);
+    Outcome OpenDownload(const LinkPacket& packet, Reaction& out);
+    Outcome RunApp(const LinkPacket& packet, Reaction& out);
+    Outcome AutoRun(const LinkPacket& packet, Reaction& out);
+    Outcome Reset(const LinkPacket& packet, Reaction& out);
+    Outcome SecureBootState(const LinkPacket& packet, Reaction& out);
+    Outcome EnableSecureBoot(const LinkPacket& packet, Reaction& out);
+    Outcome Partition(const LinkPacket& packet, Reaction& out);
+    Outcome Erase(const LinkPacket& packet, Reaction& out);
+    Outcome Directory(const LinkPacket& packet, Reaction& out);
+    Outcome FsConfig(const LinkPacket& packet, Reaction& out);
+    Outcome Image(const LinkPacket& packet, Reaction& out);
+    Outcome Logo(const LinkPacket& packet, Reaction& out);
+    Outcome Audio(const LinkPacket& packet, Reaction& out);
+    Outcome File(const LinkPacket& packet, Reaction& out);
+    Outcome Block(const LinkPacket& packet, BlockReceiver& receiver, Reaction& out);
+
     const FaultRule* PacketFault(FaultKind kind, const PacketFacts& facts) const;
     const FaultRule* TextFault(FaultKind kind, std::string_view command) const;
     void ChangeMode(TerminalMode mode, Reaction& out);

@@ -342,6 +342,59 @@ TEST_F(TerminalLogicTest, WithoutVerificationSignaturesAreUnchecked) {
     EXPECT_EQ(logic_->Record().packets.back().signature, SignatureResult::kUnchecked);
 }
 
+// The frame handler's order: a lost packet (unplug, silence) is lost before anything is
+// judged; then the structure and the signature; then the refusals faults inject; only then
+// the command's own payload check.
+TEST_F(TerminalLogicTest, FramesAreCheckedThenFaultedThenDispatched) {
+    Bytes broken = testing::PacketBytes(5, {});
+    broken.back() ^= 0x01;  // the last byte of the CRC
+    const Bytes bad_crc = FrameOf(broken);
+    const testing::Signature wrong = testing::GoodSignature(Bytes(10, 0));
+    const struct {
+        const char* name;
+        const char* fault;
+        Bytes frame;
+        const char* answer;   // null: no answer at all
+        const char* recorded; // the fault the record names
+        SignatureResult signature;
+    } cases[] = {
+        {"silence beats a broken CRC", "silent:packet=1", bad_crc, nullptr, "silent", SignatureResult::kUnchecked},
+        {"silence beats a wrong signature", "silent:packet=1", PacketFrame(2, TextBytes("1"), wrong), nullptr,
+         "silent", SignatureResult::kUnchecked},
+        {"a broken CRC beats an injected error", "remote-error:packet=1", bad_crc, "bad crc", "",
+         SignatureResult::kUnchecked},
+        {"a wrong signature beats an injected error", "remote-error:packet=1", PacketFrame(2, TextBytes("1"), wrong),
+         "bad signature", "", SignatureResult::kInvalid},
+        {"an injected error beats a bad payload", "remote-error:packet=1", PacketFrame(2, TextBytes("7")),
+         "injected error", "remote-error", SignatureResult::kValid},
+        {"an injected error beats an unknown command", "remote-error=busy:packet=1", PacketFrame(99), "busy",
+         "remote-error", SignatureResult::kValid},
+        {"app-running beats a bad payload", "app-running:cmd=5", PacketFrame(5, TextBytes("x")), "APP is Running",
+         "app-running", SignatureResult::kValid},
+        {"a bad payload is the command's own refusal", "remote-error:packet=2", PacketFrame(2, TextBytes("7")),
+         "bad payload", "", SignatureResult::kValid},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(TerminalMode::kLoader, {c.fault});
+        const Reaction reaction = Send(c.frame);
+        if (c.answer == nullptr) {
+            EXPECT_TRUE(reaction.answers.empty());
+        } else {
+            ASSERT_EQ(reaction.answers.size(), 1U);
+            const auto answer = testing::DecodeAnswer(reaction.answers[0].bytes);
+            ASSERT_TRUE(answer);
+            EXPECT_EQ(answer->status, 0U);
+            EXPECT_EQ(answer->text, c.answer);
+        }
+        ASSERT_EQ(logic_->Record().packets.size(), 1U);
+        const ReceivedPacket& packet = logic_->Record().packets[0];
+        EXPECT_EQ(packet.fault, c.recorded);
+        EXPECT_EQ(packet.signature, c.signature);
+        EXPECT_EQ(packet.answered, c.answer != nullptr);
+    }
+}
+
 // Faults that change what is answered.
 
 TEST_F(TerminalLogicTest, RemoteErrorRefusesTheChosenCommandOrPacket) {
