@@ -5,7 +5,6 @@
 
 #include "modules/signing/signing_abi.h"
 #include "platform/dynlib.h"
-#include "platform/module_path.h"
 #include "sim/signature_check.h"
 #include "sim/verified_signatures.h"
 
@@ -30,7 +29,9 @@ private:
     std::array<uint8_t, KORVANE_KEYPAIR_SIZE> key_pair_;
 };
 
-bool ReadKeyPair(const std::string& path, std::array<uint8_t, KORVANE_KEYPAIR_SIZE>& key_pair, std::string& error) {
+}  // namespace
+
+bool ReadKeyPairFile(const std::string& path, std::array<uint8_t, 188>& key_pair, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open key pair " + path;
@@ -45,12 +46,10 @@ bool ReadKeyPair(const std::string& path, std::array<uint8_t, KORVANE_KEYPAIR_SI
     return true;
 }
 
-}  // namespace
-
 std::unique_ptr<SignatureCheck> LoadModuleSignatureCheck(const std::string& module_path, const std::string& key_file,
                                                          std::string& error) {
     std::array<uint8_t, KORVANE_KEYPAIR_SIZE> key_pair{};
-    if (!ReadKeyPair(key_file, key_pair, error)) {
+    if (!ReadKeyPairFile(key_file, key_pair, error)) {
         return nullptr;
     }
     // The module stays loaded for the life of the process, as the program's modules do.
@@ -66,7 +65,5 @@ std::unique_ptr<SignatureCheck> LoadModuleSignatureCheck(const std::string& modu
     }
     return RememberAccepted(std::make_unique<ModuleSignatureCheck>(verify, key_pair));
 }
-
-std::string DefaultSigningModulePath() { return OwnModuleDir() + "/RODEdar.so"; }
 
 }  // namespace korvane::sim

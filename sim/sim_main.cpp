@@ -131,9 +131,9 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<korvane::sim::SignatureCheck> check;
     if (options.verify) {
-        const std::string module =
-            options.module_path.empty() ? korvane::sim::DefaultSigningModulePath() : options.module_path;
-        check = korvane::sim::LoadModuleSignatureCheck(module, options.key_file, error);
+        check = options.module_path.empty()
+                    ? korvane::sim::LoadKeySignatureCheck(options.key_file, error)
+                    : korvane::sim::LoadModuleSignatureCheck(options.module_path, options.key_file, error);
         if (!check) {
             std::fprintf(stderr, "korvane-sim: %s (or run with --no-verify)\n", error.c_str());
             return 2;

@@ -53,7 +53,8 @@ Simulated QV41C terminals on pseudo-terminals, published as virtual ports DIR/CO
   --erase-answer TEXT       first answer to an erase; "" gives a single answer (default "Equal size")
   --secure-boot disabled|enabled   what command 33 reports (default disabled)
   --key FILE                key pair whose public half checks signatures (default keyPair.bin)
-  --module FILE             signing module (default RODEdar.so beside this program)
+  --module FILE             judge signatures with this signing module's "verify" instead of the
+                            terminal's own ECDSA check
   --no-verify               do not check packet signatures
   --baud N                  pace bytes at N baud, 8N1, both directions (default: no pacing)
   --fault RULE              inject a fault (repeatable), see below

@@ -26,7 +26,7 @@ struct SimOptions {
     std::optional<std::string> erase_answer;
     bool secure_boot_disabled = true;
     std::string key_file = "keyPair.bin";
-    std::string module_path;               // empty: beside the executable
+    std::string module_path;               // empty: the terminal's own check
     bool verify = true;
     uint32_t baud = 0;
     std::vector<FaultRule> faults;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <mbedtls/sha256.h>
@@ -35,28 +38,46 @@ public:
         Pair pair{};
         mbedtls_sha256_ret(signed_region.data(), signed_region.size(), pair.data(), 0);
         std::copy(signature.begin(), signature.end(), pair.begin() + kDigestSize);
-        {
-            const std::lock_guard<std::mutex> hold(lock_);
-            if (accepted_.count(pair) != 0) {
-                return true;
+        std::unique_lock hold(lock_);
+        if (accepted_.count(pair) != 0) {
+            return true;
+        }
+        // Terminals that receive the same packet at the same moment wait for one judgement.
+        if (const auto judging = judging_.find(pair); judging != judging_.end()) {
+            const std::shared_ptr<Judgement> judgement = judging->second;
+            judged_.wait(hold, [&] { return judgement->done; });
+            return judgement->valid;
+        }
+        const auto judgement = std::make_shared<Judgement>();
+        judging_.emplace(pair, judgement);
+        hold.unlock();
+        const bool valid = check_->Verify(signed_region, signature);
+        hold.lock();
+        judgement->valid = valid;
+        judgement->done = true;
+        judging_.erase(pair);
+        if (valid) {
+            if (accepted_.size() >= limit_) {
+                accepted_.clear();
             }
+            accepted_.insert(pair);
         }
-        if (!check_->Verify(signed_region, signature)) {
-            return false;
-        }
-        const std::lock_guard<std::mutex> hold(lock_);
-        if (accepted_.size() >= limit_) {
-            accepted_.clear();
-        }
-        accepted_.insert(pair);
-        return true;
+        judged_.notify_all();
+        return valid;
     }
 
 private:
+    struct Judgement {
+        bool done = false;
+        bool valid = false;
+    };
+
     std::unique_ptr<SignatureCheck> check_;
     const size_t limit_;
     mutable std::mutex lock_;
+    mutable std::condition_variable judged_;
     mutable std::unordered_set<Pair, PairHash> accepted_;
+    mutable std::unordered_map<Pair, std::shared_ptr<Judgement>, PairHash> judging_;
 };
 
 }  // namespace

@@ -89,7 +89,7 @@ SimBench::SimBench() {
     const std::string key_file = dir.File("keyPair.bin");
     std::ofstream(key_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(key_pair.data()), static_cast<std::streamsize>(key_pair.size()));
-    check = sim::LoadModuleSignatureCheck(KORVANE_SIGNING_MODULE_PATH, key_file, error);
+    check = sim::LoadKeySignatureCheck(key_file, error);
     if (!LoadRealModules().ok()) {
         error = LoadRealModules().error;
     }

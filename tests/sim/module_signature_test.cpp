@@ -1,7 +1,10 @@
-// The terminal judging real signatures with the signing module and a fresh key pair.
+// The terminal judging real signatures of the signing module, with its own ECDSA check and with
+// the module's "verify", under a fresh key pair.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <memory>
 
 #include "modules/signing/keypair.h"
 #include "modules/signing/signing_abi.h"
@@ -50,31 +53,74 @@ protected:
 };
 
 TEST_F(ModuleSignatureTest, AcceptsTheModulesSignatureAndRefusesAChangedOne) {
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<SignatureCheck>(const std::string& key_file, std::string& error)> load;
+    } checks[] = {
+        {"the terminal's own check", LoadKeySignatureCheck},
+        {"the module's verify",
+         [](const std::string& key_file, std::string& error) {
+             return LoadModuleSignatureCheck(KORVANE_RODEDAR_PATH, key_file, error);
+         }},
+    };
+    for (const auto& c : checks) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        const auto check = c.load(key_file_, error);
+        ASSERT_TRUE(check) << error;
+        TerminalSettings settings;
+        settings.start_mode = TerminalMode::kLoader;
+        TerminalLogic logic(settings, check.get());
+
+        const Bytes payload = testing::TextBytes("1");
+        testing::Signature signature = Sign(2, payload);
+        Reaction reaction;
+        logic.Receive(testing::PacketFrame(2, payload, signature), reaction);
+        EXPECT_EQ(testing::DecodeAnswer(reaction.answers.at(0).bytes)->status, 1U);
+        EXPECT_EQ(logic.Record().packets.back().signature, SignatureResult::kValid);
+
+        for (const size_t flipped : {size_t{0}, size_t{47}, size_t{48}, size_t{95}}) {  // r and s, both ends
+            testing::Signature changed = signature;
+            changed[flipped] ^= 0x01;
+            reaction = {};
+            logic.Receive(testing::PacketFrame(2, payload, changed), reaction);
+            const auto refused = testing::DecodeAnswer(reaction.answers.at(0).bytes);
+            EXPECT_EQ(refused->status, 0U) << "byte " << flipped;
+            EXPECT_EQ(refused->text, "bad signature") << "byte " << flipped;
+        }
+
+        // A good signature of another payload does not sign this one, nor do all zeros.
+        for (const testing::Signature& wrong : {Sign(2, payload), testing::Signature{}}) {
+            reaction = {};
+            logic.Receive(testing::PacketFrame(2, testing::TextBytes("0"), wrong), reaction);
+            EXPECT_EQ(testing::DecodeAnswer(reaction.answers.at(0).bytes)->text, "bad signature");
+        }
+    }
+}
+
+TEST_F(ModuleSignatureTest, TheOwnCheckRefusesAKeyFileWithoutAUsablePublicPoint) {
+    const struct {
+        const char* name;
+        size_t offset;  // the byte changed
+        const char* message;
+    } cases[] = {
+        {"wrong magic", 0, "KVK1"},
+        {"public point off the curve", 52 + 60, "public point"},
+        {"public point not uncompressed", 52, "public point"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        KeyPairBlock block = key_pair_;
+        block[c.offset] ^= 0x01;
+        const std::string file = dir_.File("changed.bin");
+        WriteFile(file, Bytes(block.begin(), block.end()));
+        std::string error;
+        EXPECT_FALSE(LoadKeySignatureCheck(file, error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
     std::string error;
-    const auto check = LoadModuleSignatureCheck(KORVANE_RODEDAR_PATH, key_file_, error);
-    ASSERT_TRUE(check) << error;
-    TerminalSettings settings;
-    settings.start_mode = TerminalMode::kLoader;
-    TerminalLogic logic(settings, check.get());
-
-    const Bytes payload = testing::TextBytes("1");
-    testing::Signature signature = Sign(2, payload);
-    Reaction reaction;
-    logic.Receive(testing::PacketFrame(2, payload, signature), reaction);
-    EXPECT_EQ(testing::DecodeAnswer(reaction.answers.at(0).bytes)->status, 1U);
-    EXPECT_EQ(logic.Record().packets.back().signature, SignatureResult::kValid);
-
-    signature[50] ^= 0x01;
-    reaction = {};
-    logic.Receive(testing::PacketFrame(2, payload, signature), reaction);
-    const auto refused = testing::DecodeAnswer(reaction.answers.at(0).bytes);
-    EXPECT_EQ(refused->status, 0U);
-    EXPECT_EQ(refused->text, "bad signature");
-
-    // A good signature of another payload does not sign this one.
-    reaction = {};
-    logic.Receive(testing::PacketFrame(2, testing::TextBytes("0"), Sign(2, payload)), reaction);
-    EXPECT_EQ(testing::DecodeAnswer(reaction.answers.at(0).bytes)->text, "bad signature");
+    EXPECT_FALSE(LoadKeySignatureCheck(dir_.File("missing.bin"), error));
+    EXPECT_NE(error.find("missing.bin"), std::string::npos);
 }
 
 TEST_F(ModuleSignatureTest, RefusesAnUnusableKeyFileOrModule) {

@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace korvane::sim {
@@ -70,6 +73,54 @@ TEST(VerifiedSignatures, AtTheBoundTheMemoryStartsAgain) {
     EXPECT_EQ(calls.load(), 4);
     EXPECT_TRUE(check->Verify(Region(3), SignatureFor(3)));
     EXPECT_EQ(calls.load(), 4);
+}
+
+// Holds every judgement until released, so that a second terminal asks while the first
+// is still being judged.
+class HeldCheck final : public SignatureCheck {
+public:
+    explicit HeldCheck(std::atomic<int>& calls) : calls_(calls) {}
+    bool Verify(std::span<const uint8_t> region, std::span<const uint8_t> signature) const override {
+        std::unique_lock lock(mutex_);
+        ++calls_;
+        arrived_.notify_all();
+        released_.wait(lock, [this] { return open_; });
+        return signature[0] == region[0];
+    }
+    void AwaitFirstCall() const {
+        std::unique_lock lock(mutex_);
+        arrived_.wait(lock, [this] { return calls_.load() > 0; });
+    }
+    void Release() const {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        released_.notify_all();
+    }
+
+private:
+    std::atomic<int>& calls_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    mutable std::condition_variable released_;
+    mutable bool open_ = false;
+};
+
+TEST(VerifiedSignatures, TerminalsAskingAtOnceShareOneJudgement) {
+    std::atomic<int> calls{0};
+    auto held = std::make_unique<HeldCheck>(calls);
+    const HeldCheck& gate = *held;
+    const auto check = RememberAccepted(std::move(held));
+    bool first = false;
+    bool second = false;
+    std::thread first_terminal([&] { first = check->Verify(Region(4), SignatureFor(4)); });
+    gate.AwaitFirstCall();
+    std::thread second_terminal([&] { second = check->Verify(Region(4), SignatureFor(4)); });
+    gate.Release();
+    first_terminal.join();
+    second_terminal.join();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+    EXPECT_EQ(calls.load(), 1);
 }
 
 }  // namespace
