@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include <mbedtls/sha256.h>
+#include <openssl/evp.h>
 
 namespace korvane::sim {
 namespace {
@@ -36,7 +36,7 @@ public:
             return check_->Verify(signed_region, signature);
         }
         Pair pair{};
-        mbedtls_sha256_ret(signed_region.data(), signed_region.size(), pair.data(), 0);
+        EVP_Digest(signed_region.data(), signed_region.size(), pair.data(), nullptr, EVP_sha256(), nullptr);
         std::copy(signature.begin(), signature.end(), pair.begin() + kDigestSize);
         std::unique_lock hold(lock_);
         if (accepted_.count(pair) != 0) {

@@ -1,6 +1,8 @@
 #include "sim/wire.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace korvane::sim {
 namespace {
@@ -110,35 +112,38 @@ std::vector<uint8_t> FailureAnswer(std::string_view text) {
 }
 
 void FrameCollector::Feed(std::span<const uint8_t> bytes, std::vector<StreamPiece>& out) {
-    for (uint8_t byte : bytes) {
+    const uint8_t* at = bytes.data();
+    const uint8_t* const end = at + bytes.size();
+    // Whole runs between flags are taken at once: a frame's bytes never contain a flag.
+    while (at != end) {
+        const auto* flag = static_cast<const uint8_t*>(std::memchr(at, kWireFlag, static_cast<size_t>(end - at)));
+        const uint8_t* run_end = flag != nullptr ? flag : end;
         if (!inside_) {
-            if (byte == kWireFlag) {
-                FlushText(out);
-                inside_ = true;
-            } else {
-                text_.push_back(byte);
-            }
-            continue;
-        }
-        if (byte != kWireFlag) {
-            if (frame_.size() < kMaxStuffed) {
-                frame_.push_back(byte);
-            } else {
-                overflow_ = true;
-            }
-            continue;
-        }
-        if (frame_.empty() && !overflow_) {
-            continue;  // adjacent flags: this one opens the frame
-        }
-        if (overflow_) {
-            out.push_back({StreamPiece::Kind::kTooLong, {}});
+            text_.insert(text_.end(), at, run_end);
         } else {
-            out.push_back({StreamPiece::Kind::kFrame, std::move(frame_)});
+            const size_t room = kMaxStuffed - std::min(frame_.size(), kMaxStuffed);
+            const size_t run = static_cast<size_t>(run_end - at);
+            frame_.insert(frame_.end(), at, at + std::min(run, room));
+            overflow_ = overflow_ || run > room;
         }
-        frame_.clear();
-        overflow_ = false;
-        inside_ = false;
+        if (flag == nullptr) {
+            break;
+        }
+        at = flag + 1;
+        if (!inside_) {
+            FlushText(out);
+            inside_ = true;
+        } else if (!frame_.empty() || overflow_) {
+            if (overflow_) {
+                out.push_back({StreamPiece::Kind::kTooLong, {}});
+            } else {
+                out.push_back({StreamPiece::Kind::kFrame, std::move(frame_)});
+            }
+            frame_.clear();
+            overflow_ = false;
+            inside_ = false;
+        }
+        // Adjacent flags: the second one opens the frame, so nothing changes.
     }
     FlushText(out);
 }

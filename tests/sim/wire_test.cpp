@@ -103,6 +103,50 @@ TEST(FrameCollector, ReportsAnOverlongFrameOnceAndRecovers) {
     EXPECT_EQ(pieces[0].kind, StreamPiece::Kind::kFrame);
 }
 
+// The collector takes runs between flags at once; wherever the reads happen to split the
+// stream (text, adjacent flags, a frame, an overlong frame, the largest frame), the pieces
+// are the same as from one read.
+TEST(FrameCollector, AnySplitOfTheStreamGivesTheSamePieces) {
+    Bytes stream = {'a', 'b', 0x7E, 0x7E, 0x01, 0x7D, 0x5E, 0x7E, 'c'};
+    stream.push_back(0x7E);
+    stream.insert(stream.end(), kMaxStuffed + 3, 0x11);
+    stream.insert(stream.end(), {0x7E, 'd', 0x7E});
+    stream.insert(stream.end(), kMaxStuffed, 0x22);
+    stream.insert(stream.end(), {0x7E, 'e'});
+    const auto collect = [](std::span<const uint8_t> first, std::span<const uint8_t> second) {
+        FrameCollector collector;
+        std::vector<StreamPiece> pieces;
+        collector.Feed(first, pieces);
+        collector.Feed(second, pieces);
+        // Text pieces may come in parts; join neighbours so only the content is compared.
+        std::vector<std::pair<StreamPiece::Kind, Bytes>> joined;
+        for (const StreamPiece& piece : pieces) {
+            if (!joined.empty() && piece.kind == StreamPiece::Kind::kText &&
+                joined.back().first == StreamPiece::Kind::kText) {
+                joined.back().second.insert(joined.back().second.end(), piece.bytes.begin(), piece.bytes.end());
+            } else {
+                joined.emplace_back(piece.kind, piece.bytes);
+            }
+        }
+        return joined;
+    };
+    const auto whole = collect(stream, {});
+    ASSERT_EQ(whole.size(), 7U);
+    EXPECT_EQ(whole[0].second, (Bytes{'a', 'b'}));
+    EXPECT_EQ(whole[1].first, StreamPiece::Kind::kFrame);
+    EXPECT_EQ(whole[1].second, (Bytes{0x01, 0x7D, 0x5E}));
+    EXPECT_EQ(whole[2].second, (Bytes{'c'}));
+    EXPECT_EQ(whole[3].first, StreamPiece::Kind::kTooLong);
+    EXPECT_EQ(whole[4].second, (Bytes{'d'}));
+    EXPECT_EQ(whole[5].first, StreamPiece::Kind::kFrame);
+    EXPECT_EQ(whole[5].second.size(), kMaxStuffed);
+    EXPECT_EQ(whole[6].second, (Bytes{'e'}));
+    for (size_t split = 1; split < stream.size(); ++split) {
+        const std::span<const uint8_t> all(stream);
+        ASSERT_EQ(collect(all.first(split), all.subspan(split)), whole) << "split at " << split;
+    }
+}
+
 TEST(Answers, CarryStatusLengthAndDataOrNulTerminatedText) {
     const auto ok = testing::DecodeAnswer(FrameOf(SuccessAnswer(std::string_view("handle:3"))));
     ASSERT_TRUE(ok);
