@@ -50,6 +50,7 @@ public:
 
     IMessageSink& Sink() { return *sink_; }
     RunControl& Run() { return *run_; }
+    FrameLogic& Logic() { return *logic_; }
     CKorvaneAppDownloadView& View() { return *view_; }
     CCoolToolBar& ToolBar() { return *toolBar_; }
 

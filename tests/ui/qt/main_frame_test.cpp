@@ -1,5 +1,5 @@
 // The main frame: title, command enabling by run state, Start's refusals as messages,
-// Stop, port changes queued from another thread, Settings and the window options.
+// Stop, port changes queued from another thread and Settings.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -23,7 +23,6 @@
 #include "ui/qt/CKorvaneAppDownloadView.h"
 #include "ui/qt/CMainFrame.h"
 #include "ui/qt/PortListModel.h"
-#include "ui/qt/window_options.h"
 
 namespace korvane {
 namespace {
@@ -236,64 +235,6 @@ TEST_F(MainFrameTest, SettingsCancelOrAppOffLeavesTheImages) {
     frame.OnSettings();
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(app.b_appLoaded, 1);
-}
-
-TEST(WindowOptions, CommandLine) {
-    const struct {
-        QStringList arguments;
-        std::string configDir;
-        bool autostart;
-        QString screenshot;
-        int after;
-        bool refused;
-    } cases[] = {
-        {{"prog"}, "", false, "", 3000, false},
-        {{"prog", "--config-dir", "/etc/k"}, "/etc/k", false, "", 3000, false},
-        {{"prog", "--autostart", "--screenshot", "a.png", "--after", "500"}, "", true, "a.png", 500, false},
-        {{"prog", "--config-dir"}, "", false, "", 3000, true},
-        {{"prog", "--after", "soon"}, "", false, "", 3000, true},
-        {{"prog", "--after", "-1"}, "", false, "", 3000, true},
-        {{"prog", "--bogus"}, "", false, "", 3000, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const WindowOptions options = ParseWindowOptions(c.arguments, QProcessEnvironment());
-        EXPECT_EQ(!options.error.empty(), c.refused);
-        if (!c.refused) {
-            EXPECT_EQ(options.configDir, c.configDir);
-            EXPECT_EQ(options.autostart, c.autostart);
-            EXPECT_EQ(options.screenshotFile, c.screenshot);
-            EXPECT_EQ(options.screenshotAfterMs, c.after);
-        }
-    }
-}
-
-TEST(WindowOptions, ReportAndLogFolderFromTheCommandLineOrTheEnvironment) {
-    QProcessEnvironment environment;
-    environment.insert("KORVANE_REPORT", "/var/r.csv");
-    environment.insert("KORVANE_LOG_DIR", "/var/logs");
-    const struct {
-        QStringList arguments;
-        QProcessEnvironment environment;
-        std::string report;
-        std::string logDir;
-        bool refused;
-    } cases[] = {
-        {{"prog"}, QProcessEnvironment(), "", "", false},
-        {{"prog"}, environment, "/var/r.csv", "/var/logs", false},
-        {{"prog", "--report", "a.jsonl", "--log-dir", "logs"}, environment, "a.jsonl", "logs", false},
-        {{"prog", "--report"}, environment, "", "", true},
-        {{"prog", "--log-dir", ""}, environment, "", "", true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const WindowOptions options = ParseWindowOptions(c.arguments, c.environment);
-        EXPECT_EQ(!options.error.empty(), c.refused);
-        if (!c.refused) {
-            EXPECT_EQ(options.reportFile, c.report);
-            EXPECT_EQ(options.logDir, c.logDir);
-        }
-    }
 }
 
 }  // namespace
