@@ -1,6 +1,7 @@
 // The console front end as the operator runs it: the program itself, started with a
 // configuration folder, downloading into simulated terminals published as virtual ports;
-// its exit status, its lines, its report, and Ctrl-C.
+// its exit status, its lines, its report, and Ctrl-C. The window takes the same run
+// options and ends with the same statuses.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -393,6 +394,64 @@ TEST_F(ConsoleEndToEnd, AnUnwritableLogFolderWarnsOnceAndTheTerminalsStillPass) 
         EXPECT_NE(row.find("\"result\":\"Passed\""), std::string::npos) << row;
         EXPECT_EQ(Field(row, "log_file"), "") << row;
     }
+}
+
+// The window with the console's run options, on Qt's offscreen platform unless a display
+// is given. Only runs that need no operator: a message box would wait for its OK.
+class WindowEndToEnd : public ConsoleEndToEnd {
+protected:
+    void SetUp() override {
+        if (!KORVANE_HAS_WINDOW) {
+            GTEST_SKIP() << "this build has no window";
+        }
+        if (std::getenv("DISPLAY") == nullptr) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        }
+        ConsoleEndToEnd::SetUp();
+    }
+
+    std::vector<std::string> WindowArgs(std::vector<std::string> more) const {
+        std::vector<std::string> args = {"--autostart", "--config-dir", config_.path()};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+TEST_F(WindowEndToEnd, CountClosesTheWindowWithZeroWhenAllPassed) {
+    const std::string report = output_.File("report.csv");
+    Program program(WindowArgs({"--count", "2", "--timeout", "60", "--report", report}), output_);
+    ASSERT_TRUE(program.Started());
+    PlugUntilHeard(Terminal(41));
+    PlugUntilHeard(Terminal(42));
+    ASSERT_EQ(program.Wait(60s), 0) << program.Out() << program.Err();
+    const std::vector<std::string> rows = Lines(ReadText(report));
+    ASSERT_EQ(rows.size(), 3U) << ReadText(report);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_NE(rows[i].find(",1,Passed,PASS,," + std::to_string(kLogoBlockBytes) + ","), std::string::npos)
+            << rows[i];
+    }
+    // Both hold the same whole logo block.
+    const sim::TerminalRecord first = terminals_[41]->Snapshot();
+    ASSERT_TRUE(first.logo.has_value());
+    EXPECT_EQ(first.logo->size(), kLogoBlockBytes);
+    EXPECT_EQ(terminals_[42]->Snapshot().logo, first.logo);
+}
+
+TEST_F(WindowEndToEnd, AFailedTerminalGivesOne) {
+    const std::string report = output_.File("report.jsonl");
+    Program program(WindowArgs({"--count", "1", "--timeout", "60", "--report", report}), output_);
+    ASSERT_TRUE(program.Started());
+    PlugUntilHeard(Terminal(43, {"remote-error=flash busy:cmd=11"}));
+    ASSERT_EQ(program.Wait(60s), 1) << program.Out() << program.Err();
+    const std::vector<std::string> rows = Lines(ReadText(report));
+    ASSERT_EQ(rows.size(), 1U) << ReadText(report);
+    EXPECT_NE(rows[0].find("\"result\":\"Failed\",\"message\":\"remote: flash busy\""), std::string::npos) << rows[0];
+}
+
+TEST_F(WindowEndToEnd, TimeoutBeforeTheCountIsNoSuccess) {
+    Program program(WindowArgs({"--count", "1", "--timeout", "1"}), output_);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Wait(30s), 1) << program.Out() << program.Err();
 }
 
 }  // namespace
