@@ -1,5 +1,5 @@
-// The window's command line: every option, its refusals, and the report and log folder
-// from the environment.
+// The window's command line: every option, its refusals, and the report, log folder and
+// shared records from the environment.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -67,20 +67,33 @@ TEST(WindowOptions, CommandLine) {
     }
 }
 
-TEST(WindowOptions, ReportAndLogFolderFromTheCommandLineOrTheEnvironment) {
-    const Env environment{{"KORVANE_REPORT", "/var/r.csv"}, {"KORVANE_LOG_DIR", "/var/logs"}};
+TEST(WindowOptions, RecordsFromTheCommandLineOrTheEnvironment) {
+    const Env environment{{"KORVANE_REPORT", "/var/r.csv"},
+                          {"KORVANE_LOG_DIR", "/var/logs"},
+                          {"KORVANE_RECORDS", "postgresql:///line"},
+                          {"KORVANE_STATION", "bench-3"}};
     const struct {
         std::vector<std::string> arguments;
         Env environment;
         std::string report;
         std::string logDir;
+        std::string records;
+        std::string station;
         bool refused;
     } cases[] = {
-        {{"prog"}, {}, "", "", false},
-        {{"prog"}, environment, "/var/r.csv", "/var/logs", false},
-        {{"prog", "--report", "a.jsonl", "--log-dir", "logs"}, environment, "a.jsonl", "logs", false},
-        {{"prog", "--report"}, environment, "", "", true},
-        {{"prog", "--log-dir", ""}, environment, "", "", true},
+        {{"prog"}, {}, "", "", "", "", false},
+        {{"prog"}, environment, "/var/r.csv", "/var/logs", "postgresql:///line", "bench-3", false},
+        {{"prog", "--report", "a.jsonl", "--log-dir", "logs", "--records", "host=db", "--station", "s1"},
+         environment,
+         "a.jsonl",
+         "logs",
+         "host=db",
+         "s1",
+         false},
+        {{"prog", "--report"}, environment, "", "", "", "", true},
+        {{"prog", "--log-dir", ""}, environment, "", "", "", "", true},
+        {{"prog", "--records", ""}, environment, "", "", "", "", true},
+        {{"prog", "--station"}, environment, "", "", "", "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Joined(c.arguments));
@@ -89,6 +102,8 @@ TEST(WindowOptions, ReportAndLogFolderFromTheCommandLineOrTheEnvironment) {
         if (!c.refused) {
             EXPECT_EQ(options.reportFile, c.report);
             EXPECT_EQ(options.logDir, c.logDir);
+            EXPECT_EQ(options.records, c.records);
+            EXPECT_EQ(options.station, c.station);
         }
     }
 }
