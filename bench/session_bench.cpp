@@ -12,6 +12,10 @@
 //  - the cost of the session log and report events: the unpaced 1 MiB transfer with no one
 //    listening and with the log writer and report collector listening, one after the other
 //    in each repetition (order alternating), as wall time and CPU besides signing.
+//  - the cost of the station's records: the same transfer with and without a records writer
+//    sending to the PostgreSQL server named by KORVANE_BENCH_RECORDS while other terminals'
+//    rows arrive (one every 50 ms, as from a busy line), order alternating; skipped without
+//    a server (bench/records_queries.sh and scripts/records-server make one).
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -21,11 +25,15 @@
 #include <chrono>
 #include <cstdio>
 
+#include <cstdlib>
+#include <thread>
+
 #include "app/session_log.h"
 #include "app/terminal_report.h"
 #include "engine/packet.h"
 #include "engine/session.h"
 #include "engine/transfer.h"
+#include "records/records_writer.h"
 #include "tests/integration/sim_session.h"
 
 namespace korvane::testing {
@@ -240,6 +248,64 @@ void BM_SessionLogCost(benchmark::State& state) {
         state.counters["log_write_ms"] = writeSeconds * 1e3;
     }
 }
+// The same unpaced transfer with and without the station's records writer at work.
+void BM_RecordsCost(benchmark::State& state) {
+    const char* url = std::getenv("KORVANE_BENCH_RECORDS");
+    if (url == nullptr || *url == '\0') {
+        state.SkipWithError("no records server: set KORVANE_BENCH_RECORDS to a connection string");
+        return;
+    }
+    const size_t length = 1024 * 1024;
+    bool recordsFirst = false;
+    int rowNumber = 0;
+    for (auto _ : state) {
+        TempDir dir;
+        TransferResult off;
+        TransferResult on;
+        for (const bool withRecords : {recordsFirst, !recordsFirst}) {
+            if (!withRecords) {
+                off = TransferImage(state, length, 0);
+                continue;
+            }
+            RecordsWriter writer(MakeRecordsDatabase(url), RecordSpool(dir.File("records-spool")), {});
+            writer.Start();
+            std::atomic<bool> done{false};
+            const auto submitRow = [&writer, &rowNumber] {
+                StationRow row;
+                row.station = "bench";
+                row.sessionId = "bench-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) +
+                                "-" + std::to_string(++rowNumber);
+                row.passed = true;
+                row.message = "PASS";
+                row.finishedAt = "2026-12-10T16:52:46+00:00";
+                writer.Submit(row);
+            };
+            std::thread others([&] {
+                while (!done) {
+                    submitRow();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+            });
+            on = TransferImage(state, length, 0);
+            done = true;
+            others.join();
+            submitRow();  // this terminal's own row
+            writer.Stop(std::chrono::seconds(5));
+        }
+        recordsFirst = !recordsFirst;
+        if (!off.ok || !on.ok) {
+            state.SkipWithError("a transfer failed");
+            return;
+        }
+        state.SetIterationTime(on.seconds);
+        state.counters["off_s"] = off.seconds;
+        state.counters["on_s"] = on.seconds;
+        state.counters["on_vs_off_pct"] = (on.seconds / off.seconds - 1.0) * 100.0;
+        state.counters["cpu_on_vs_off_pct"] = (on.cpu_seconds / off.cpu_seconds - 1.0) * 100.0;
+    }
+}
+BENCHMARK(BM_RecordsCost)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_SessionLogCost)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_ImagePacedAgainstWireTime)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
