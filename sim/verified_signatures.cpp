@@ -29,14 +29,20 @@ struct PairHash {
 class RememberingCheck final : public SignatureCheck {
 public:
     RememberingCheck(std::unique_ptr<SignatureCheck> check, size_t limit)
-        : check_(std::move(check)), limit_(std::max<size_t>(limit, 1)) {}
+        : check_(std::move(check)), limit_(std::max<size_t>(limit, 1)), sha256_(EVP_MD_fetch(nullptr, "SHA256", nullptr)) {}
+    ~RememberingCheck() override { EVP_MD_free(sha256_); }
+    RememberingCheck(const RememberingCheck&) = delete;
+    RememberingCheck& operator=(const RememberingCheck&) = delete;
 
     bool Verify(std::span<const uint8_t> signed_region, std::span<const uint8_t> signature) const override {
         if (signature.size() != kSignatureSize) {
             return check_->Verify(signed_region, signature);
         }
         Pair pair{};
-        EVP_Digest(signed_region.data(), signed_region.size(), pair.data(), nullptr, EVP_sha256(), nullptr);
+        if (sha256_ == nullptr ||
+            EVP_Digest(signed_region.data(), signed_region.size(), pair.data(), nullptr, sha256_, nullptr) != 1) {
+            return check_->Verify(signed_region, signature);  // no key to remember it by
+        }
         std::copy(signature.begin(), signature.end(), pair.begin() + kDigestSize);
         std::unique_lock hold(lock_);
         if (accepted_.count(pair) != 0) {
@@ -74,6 +80,7 @@ private:
 
     std::unique_ptr<SignatureCheck> check_;
     const size_t limit_;
+    EVP_MD* sha256_;  // fetched once: a fetch by name on every packet costs more than the digest
     mutable std::mutex lock_;
     mutable std::condition_variable judged_;
     mutable std::unordered_set<Pair, PairHash> accepted_;

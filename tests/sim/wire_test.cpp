@@ -21,6 +21,11 @@ TEST(LinkCrc32, MatchesKnownValuesAndTheBitwiseDefinition) {
     EXPECT_EQ(LinkCrc32(one), 0x77073096U);  // table entry 1: initial value 0
     const Bytes pattern = testing::PatternBytes(3000, 5);
     EXPECT_EQ(LinkCrc32(pattern), testing::BitwiseCrc(pattern));
+    // Every tail length after the eight-byte steps, from an odd start.
+    for (size_t length = 0; length <= 24; ++length) {
+        const auto piece = std::span(pattern).subspan(1, length);
+        EXPECT_EQ(LinkCrc32(piece), testing::BitwiseCrc(Bytes(piece.begin(), piece.end()))) << length;
+    }
 }
 
 TEST(Stuffing, EscapesOnlyFlagAndEscapeAndRoundTrips) {
