@@ -4,6 +4,7 @@
 // Settings, Start, Stop; the last three slots are unused. Pure black is the transparent
 // colour, so no picture uses it. One strip each for the normal, disabled and hot states.
 // Pattern: 600 x 80, 4-bit palette, every pixel teal RGB(0,128,128).
+// Program icon (Windows): 48 x 48, the Start picture on a teal tile, transparent around it.
 //
 // Usage: korvane-make-images OUTPUT_DIR
 #include <QColor>
@@ -96,8 +97,23 @@ QImage DrawPattern() {
     return pattern;
 }
 
-bool Save(const QImage& image, const QString& path) {
-    if (image.save(path, "BMP")) {
+QImage DrawIcon() {
+    QImage icon(kIcon, kIcon, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 128, 128));
+    painter.drawRoundedRect(QRectF(2, 2, kIcon - 4, kIcon - 4), 8, 8);
+    painter.setPen(QPen(QColor(255, 255, 255), 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(QColor(255, 255, 255));
+    painter.drawPath(StartPath());
+    painter.end();
+    return icon;
+}
+
+bool Save(const QImage& image, const QString& path, const char* format = "BMP") {
+    if (image.save(path, format)) {
         return true;
     }
     std::fprintf(stderr, "korvane-make-images: cannot write %s\n", qPrintable(path));
@@ -124,5 +140,6 @@ int main(int argc, char** argv) {
     ok = Save(DrawStrip(disabled), out.filePath("toolbar_disabled.bmp")) && ok;
     ok = Save(DrawStrip(hot), out.filePath("toolbar_hot.bmp")) && ok;
     ok = Save(DrawPattern(), out.filePath("pattern_319.bmp")) && ok;
+    ok = Save(DrawIcon(), out.filePath("KorvaneAppDownload.ico"), "ICO") && ok;
     return ok ? 0 : 1;
 }
