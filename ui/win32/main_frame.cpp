@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <array>
 #include <span>
 #include <string>
@@ -92,8 +93,12 @@ bool MainFrame::Create() {
     RegisterClassExW(&frameClass);  // a second frame finds the class registered
 
     const std::wstring title = Wide(FrameLogic::Title());
-    frame_ = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    // The window is given the whole work area first, so it fills the screen even where no
+    // window manager maximizes it.
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    frame_ = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, area.left, area.top,
+                             area.right - area.left, area.bottom - area.top, nullptr, nullptr, instance, this);
     if (frame_ == nullptr) {
         return false;
     }
@@ -120,6 +125,17 @@ LRESULT MainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             LayOut();
             return 0;
+        case WM_GETMINMAXINFO: {
+            // Maximized means the whole work area, whatever the system would pick.
+            RECT area{};
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+            auto& limits = *reinterpret_cast<MINMAXINFO*>(lParam);
+            limits.ptMaxPosition = {area.left, area.top};
+            limits.ptMaxSize = {area.right - area.left, area.bottom - area.top};
+            limits.ptMaxTrackSize = {std::max(limits.ptMaxTrackSize.x, limits.ptMaxSize.x),
+                                     std::max(limits.ptMaxTrackSize.y, limits.ptMaxSize.y)};
+            return 0;
+        }
         case WM_MEASUREITEM:
             if (wParam == kListId) {
                 PortList::MeasureRow(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
