@@ -69,6 +69,11 @@ int main(int argc, char** argv) {
         }
         Sleep(50);
     }
+    // The box exists a moment before its controls are shown.
+    while (IsWindowVisible(box) == FALSE && static_cast<LONG>(end - GetTickCount()) > 0) {
+        Sleep(50);
+    }
+    Sleep(300);
     Children children;
     EnumChildWindows(box, &Collect, reinterpret_cast<LPARAM>(&children));
     for (const std::wstring& text : children.texts) {

@@ -50,7 +50,7 @@ void Pump(DWORD ms = 150) {
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
-// The client area of a window as the window paints it, one COLORREF per pixel.
+// The client area of a window as it shows on the screen, one COLORREF per pixel.
 class Capture {
 public:
     explicit Capture(HWND window) {
@@ -70,7 +70,8 @@ public:
         void* bits = nullptr;
         const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         const HGDIOBJ old = SelectObject(memory, bitmap);
-        PrintWindow(window, memory, PW_CLIENTONLY);
+        // The window's pixels as they show on the screen, where nothing covers it.
+        BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY);
         GdiFlush();
         const auto* pixels = static_cast<const uint32_t*>(bits);
         for (int i = 0; i < width_ * height_; ++i) {
@@ -146,6 +147,10 @@ protected:
 TEST_F(Win32WindowTest, ListHasSixCentredColumnsFillingTheScreen) {
     const int screen = GetSystemMetrics(SM_CXSCREEN);
     ASSERT_EQ(screen, 1920) << "the virtual display is 1920 x 1080";
+    // Maximized, the frame spans the screen even with no window manager to place it.
+    RECT frameRect{};
+    GetWindowRect(frame->Handle(), &frameRect);
+    EXPECT_EQ(frameRect.right - frameRect.left, screen);
     const std::array<std::wstring, 6> headers{L"Port", L"Step", L"Status", L"Progress", L"Time(s)", L"BindingPort"};
     const std::array<int, 6> widths{50, 300, 180, screen - 810, 100, 180};
     for (int column = 0; column < 6; ++column) {
