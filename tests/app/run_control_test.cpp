@@ -228,17 +228,14 @@ protected:
     std::unique_ptr<RunControl> run_;
 };
 
-// Start leaves signing the loaded data to a background pass; Stop ends it. The pass is
-// slow here (a signer that sleeps), so Start and Stop returning at once shows neither waits
-// for it.
-extern "C" int SlowFakeSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
-                            uint8_t signature[96]) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return testing::FakeSign(key_pair, data, length, flags, signature);
-}
-
+// Start leaves signing the loaded data to a background pass; Stop ends it. The signer lets
+// three packets through and holds the fourth: Start has returned by then, and once Stop has
+// ended the run the held packet is the last one signed.
 TEST_F(RunControlTest, StartSignsTheLoadedImageAheadAndStopEndsIt) {
-    app_.pfnSign = &SlowFakeSign;
+    testing::ResetFakeSignCalls();
+    testing::CloseSignGate();
+    testing::AllowSigns(3);
+    app_.pfnSign = &testing::GatedSign;
     app_.signatureCache = std::make_shared<SignatureCache>();
     app_.b_downloadApp = 1;
     app_.b_appLoaded = 1;
@@ -249,24 +246,17 @@ TEST_F(RunControlTest, StartSignsTheLoadedImageAheadAndStopEndsIt) {
     }
     app_.mainImageSize = static_cast<int>(app_.mainImage.size());
 
-    const auto starting = std::chrono::steady_clock::now();
     StartWith({});
-    const auto start_took = std::chrono::steady_clock::now() - starting;
-    EXPECT_LT(start_took, std::chrono::milliseconds(200));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (app_.signatureCache->Size() < 3 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_GE(app_.signatureCache->Size(), 3u) << "nothing was signed ahead";
+    testing::AwaitSignsArrived(4);
+    EXPECT_EQ(testing::FakeSignCalls(), 3);
 
+    testing::ReleaseSignsWhen([this] { return app_.b_running.load() == 0; });
     gate_.Open();  // the scripted watcher's passes no longer wait
-    const auto stopping = std::chrono::steady_clock::now();
     run_->OnStop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(200));
-    const size_t kept = app_.signatureCache->Size();
-    EXPECT_LT(kept, 302u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(app_.signatureCache->Size(), kept) << "signing went on after Stop";
+    EXPECT_EQ(testing::FakeSignCalls(), 4) << "signing went on after Stop";
+    EXPECT_EQ(testing::SignsArrived(), 4);
+    EXPECT_EQ(app_.signatureCache->Size(), 4u);
+    testing::CloseSignGate();  // forgets the condition, which refers to this test's run
 }
 
 TEST_F(RunControlTest, StartRefusesWithTheFirstMissingItem) {

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,7 +22,6 @@
 namespace korvane {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::Bytes;
 
 Bytes Pattern(size_t n, uint8_t seed) {
@@ -146,29 +144,59 @@ TEST_F(SignAheadTest, ARefusingKeyPairEndsThePass) {
     EXPECT_EQ(rig_.app.signatureCache->Size(), 0u);
 }
 
-extern "C" int SlowSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
-                        uint8_t signature[96]) {
-    std::this_thread::sleep_for(2ms);
-    return testing::FakeSign(key_pair, data, length, flags, signature);
+// The pass is caught in the middle of its third packet; whatever ends the run or the pass
+// then, that packet is the last one it signs.
+TEST_F(SignAheadTest, AStopDuringASignatureEndsThePassAfterThatPacket) {
+    const struct {
+        const char* name;
+        std::function<void(CKorvaneAppDownloadApp&, std::atomic<bool>&)> end;
+    } cases[] = {
+        {"stopped", [](auto&, auto& stop) { stop = true; }},
+        {"run ended", [](auto& app, auto&) { app.b_running = 0; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::SessionRig rig;
+        rig.app.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(rig.app);
+        rig.app.pfnSign = &testing::GatedSign;
+        std::atomic<bool> stop{false};
+        testing::ResetFakeSignCalls();
+        testing::CloseSignGate();
+        testing::AllowSigns(2);
+        size_t asked = 0;
+        std::thread pass([&] { asked = SignLoadedDataAhead(rig.app, stop); });
+        testing::AwaitSignsArrived(3);
+        c.end(rig.app, stop);
+        testing::OpenSignGate();
+        pass.join();
+        EXPECT_EQ(asked, 3u);
+        EXPECT_EQ(testing::SignsArrived(), 3);
+        EXPECT_EQ(rig.app.signatureCache->Size(), 3u);
+    }
 }
 
-TEST_F(SignAheadTest, StartReturnsAtOnceAndStopEndsThePassWithinAPacket) {
-    rig_.app.pfnSign = &SlowSign;
-    rig_.app.mainImage = Image(1536 * 400, 0x80000000, 6);  // 402 packets, about a second
+// Start only launches the pass: it returns while the first signature is held. Stop joins a
+// pass that is in the middle of a packet, and it has signed far less than the whole image.
+TEST_F(SignAheadTest, StartLeavesTheSigningToItsThreadAndStopEndsIt) {
+    rig_.app.pfnSign = &testing::GatedSign;
+    rig_.app.mainImage = Image(1536 * 400, 0x80000000, 6);  // 402 packets
     rig_.app.mainImageSize = static_cast<int>(rig_.app.mainImage.size());
+    testing::CloseSignGate();
     SignAhead ahead;
-    const auto started = std::chrono::steady_clock::now();
     ahead.Start(rig_.app);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 50ms);
-    std::this_thread::sleep_for(30ms);
-    const auto stopping = std::chrono::steady_clock::now();
+    testing::AwaitSignsArrived(1);
+    EXPECT_EQ(testing::FakeSignCalls(), 0);
+
+    std::atomic<bool> stopping{false};
+    testing::ReleaseSignsWhen([&] { return stopping.load(); });
+    stopping = true;
     ahead.Stop();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopping, 100ms);
-    const int signed_before_stop = testing::FakeSignCalls();
-    EXPECT_GT(signed_before_stop, 0);
-    EXPECT_LT(signed_before_stop, 100);
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(testing::FakeSignCalls(), signed_before_stop) << "signing went on after Stop";
+    const int signed_when_stopped = testing::FakeSignCalls();
+    EXPECT_GE(signed_when_stopped, 1);
+    EXPECT_LT(signed_when_stopped, 402);
+    EXPECT_EQ(static_cast<int>(rig_.app.signatureCache->Size()), signed_when_stopped);
+    testing::CloseSignGate();  // forgets the condition, which refers to this test's flag
 }
 
 }  // namespace

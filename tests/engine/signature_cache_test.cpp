@@ -8,9 +8,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <future>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,44 +44,13 @@ extern "C" int CheckingSign(const uint8_t key_pair[188], const uint8_t* data, ui
     return testing::FakeSign(key_pair, data, length, flags, signature);
 }
 
-// A signer held inside its call until released, to line up callers behind it.
-struct Gate {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool entered = false;
-    bool open = false;
-};
-Gate g_gate;
-
-extern "C" int GatedSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
-                         uint8_t signature[96]) {
-    std::unique_lock<std::mutex> hold(g_gate.lock);
-    g_gate.entered = true;
-    g_gate.changed.notify_all();
-    g_gate.changed.wait(hold, [] { return g_gate.open; });
-    hold.unlock();
-    return testing::FakeSign(key_pair, data, length, flags, signature);
-}
-
 class SignatureCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::ResetFakeSignCalls();
-        const std::lock_guard<std::mutex> hold(g_gate.lock);
-        g_gate.entered = false;
-        g_gate.open = false;
+        testing::CloseSignGate();
     }
-    void TearDown() override { OpenGate(); }
-
-    static void WaitUntilSignerEntered() {
-        std::unique_lock<std::mutex> hold(g_gate.lock);
-        g_gate.changed.wait(hold, [] { return g_gate.entered; });
-    }
-    static void OpenGate() {
-        const std::lock_guard<std::mutex> hold(g_gate.lock);
-        g_gate.open = true;
-        g_gate.changed.notify_all();
-    }
+    void TearDown() override { testing::OpenSignGate(); }
 
     SharedSignOutcome Sign(SignatureCache& cache, SignFn sign, const KeyPair& key, const Region& region,
                            Signature& signature, const StopCheck& stopped = {}) {
@@ -179,15 +146,15 @@ TEST_F(SignatureCacheTest, AskersOfARegionBeingSignedWaitForThatOneComputation) 
     const Region region = RegionOf(9);
     auto first = std::async(std::launch::async, [&] {
         Signature signature{};
-        EXPECT_EQ(Sign(cache, &GatedSign, key_, region, signature), SharedSignOutcome::kSigned);
+        EXPECT_EQ(Sign(cache, &testing::GatedSign, key_, region, signature), SharedSignOutcome::kSigned);
         return signature;
     });
-    WaitUntilSignerEntered();
+    testing::AwaitSignsArrived(1);
     std::vector<std::future<Signature>> waiters;
     for (int i = 0; i < 4; ++i) {
         waiters.push_back(std::async(std::launch::async, [&] {
             Signature signature{};
-            EXPECT_EQ(Sign(cache, &GatedSign, key_, region, signature, [] { return false; }),
+            EXPECT_EQ(Sign(cache, &testing::GatedSign, key_, region, signature, [] { return false; }),
                       SharedSignOutcome::kSigned);
             return signature;
         }));
@@ -195,7 +162,7 @@ TEST_F(SignatureCacheTest, AskersOfARegionBeingSignedWaitForThatOneComputation) 
     for (auto& waiter : waiters) {
         EXPECT_EQ(waiter.wait_for(50ms), std::future_status::timeout) << "a waiter went past the signer";
     }
-    OpenGate();
+    testing::OpenSignGate();
     EXPECT_EQ(first.get(), Expected(key_, region));
     for (auto& waiter : waiters) {
         EXPECT_EQ(waiter.get(), Expected(key_, region));
@@ -208,14 +175,14 @@ TEST_F(SignatureCacheTest, AStoppedWaiterLeavesAtOnceWithoutASignature) {
     const Region region = RegionOf(4);
     auto signer = std::async(std::launch::async, [&] {
         Signature signature{};
-        return Sign(cache, &GatedSign, key_, region, signature);
+        return Sign(cache, &testing::GatedSign, key_, region, signature);
     });
-    WaitUntilSignerEntered();
+    testing::AwaitSignsArrived(1);
     std::atomic<bool> stop{false};
     auto waiter = std::async(std::launch::async, [&] {
         Signature signature;
         signature.fill(0x5A);
-        const SharedSignOutcome outcome = Sign(cache, &GatedSign, key_, region, signature, [&] { return stop.load(); });
+        const SharedSignOutcome outcome = Sign(cache, &testing::GatedSign, key_, region, signature, [&] { return stop.load(); });
         EXPECT_TRUE(std::all_of(signature.begin(), signature.end(), [](uint8_t b) { return b == 0x5A; }));
         return outcome;
     });
@@ -223,7 +190,7 @@ TEST_F(SignatureCacheTest, AStoppedWaiterLeavesAtOnceWithoutASignature) {
     stop = true;
     ASSERT_EQ(waiter.wait_for(2s), std::future_status::ready) << "the stopped waiter is still waiting";
     EXPECT_EQ(waiter.get(), SharedSignOutcome::kStopped);
-    OpenGate();
+    testing::OpenSignGate();
     EXPECT_EQ(signer.get(), SharedSignOutcome::kSigned);
 }
 
@@ -251,19 +218,19 @@ TEST_F(SignatureCacheTest, FramesOfBulkPacketsShareSignaturesAndOthersDoNot) {
 
 TEST_F(SignatureCacheTest, AFrameWhoseSharedSignatureIsAwaitedWhenStoppedIsNotBuilt) {
     testing::TestApp app;
-    app.app.pfnSign = &GatedSign;
+    app.app.pfnSign = &testing::GatedSign;
     app.app.signatureCache = std::make_shared<SignatureCache>();
     const std::vector<uint8_t> chunk = BlockDataPayload(0, std::vector<uint8_t>(100, 1));
     auto signer = std::async(std::launch::async, [&] {
         std::array<uint8_t, kMaxFrame> frame{};
         return build_command_frame(&app.app, chunk, frame.data(), kCmdLogo);
     });
-    WaitUntilSignerEntered();
+    testing::AwaitSignsArrived(1);
     std::array<uint8_t, kMaxFrame> frame{};
     EXPECT_EQ(build_command_frame(&app.app, chunk, frame.data(), kCmdLogo, nullptr, [] { return true; }),
               kFrameStopped);
     EXPECT_EQ(frame, (std::array<uint8_t, kMaxFrame>{}));
-    OpenGate();
+    testing::OpenSignGate();
     EXPECT_GT(signer.get(), 0);
 }
 
@@ -271,7 +238,7 @@ TEST_F(SignatureCacheTest, AFrameWhoseSharedSignatureIsAwaitedWhenStoppedIsNotBu
 // at once: nothing is written and the message stays empty, as after any stop.
 TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsItsTransfer) {
     testing::SessionRig rig;
-    rig.app.pfnSign = &GatedSign;
+    rig.app.pfnSign = &testing::GatedSign;
     rig.app.signatureCache = std::make_shared<SignatureCache>();
     std::vector<uint8_t> image(1000, 0x11);
     const std::vector<uint8_t> start = BlockStartPayload(static_cast<uint32_t>(image.size()));
@@ -279,7 +246,7 @@ TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsIts
         std::array<uint8_t, kMaxFrame> frame{};
         return build_command_frame(&rig.app, start, frame.data(), kCmdImage);
     });
-    WaitUntilSignerEntered();
+    testing::AwaitSignsArrived(1);
     rig.stop = true;
     std::array<char, 256> message{};
     message[0] = 'x';
@@ -288,7 +255,7 @@ TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsIts
     EXPECT_LT(std::chrono::steady_clock::now() - sending, 1s);
     EXPECT_EQ(message[0], '\0');
     EXPECT_TRUE(rig.channel.writes().empty());
-    OpenGate();
+    testing::OpenSignGate();
     EXPECT_GT(other.get(), 0);
 }
 
