@@ -11,6 +11,7 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/console_terminal.h"
+#include "app/console_stop_rules.h"
 #include "app/console_view.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
@@ -23,7 +24,7 @@ namespace korvane {
 namespace {
 
 constexpr auto kLoopWait = std::chrono::milliseconds(100);
-constexpr auto kTick = std::chrono::milliseconds(1000);
+constexpr uint32_t kTickMs = 1000;
 // A loop that stopped draining would otherwise let the watcher grow the queue forever.
 constexpr size_t kQueueLimit = 4096;
 // Plain lines are not cut to a terminal's width; this only bounds a runaway step text.
@@ -69,11 +70,11 @@ std::string SummaryLine(const TerminalOutcome& o) {
 }  // namespace
 
 int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IMessageSink& sink,
-                       std::FILE* out) {
+                       std::FILE* out, Clock& clock) {
     PortChangeQueue queue;
     PortRows rows(app);
     const bool live = out == stdout && StdoutIsTerminal();
-    ConsoleView view(out, live, live ? TerminalColumns() : kPlainColumns);
+    ConsoleView view(out, live, live ? TerminalColumns() : kPlainColumns, clock);
     const bool showRows = !options.quiet;
     if (showRows) {
         // Every change of a row is seen as it happens, so plain output misses no step.
@@ -103,42 +104,32 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
         return kConsoleStartRefused;
     }
 
-    using SteadyClock = std::chrono::steady_clock;
-    const SteadyClock::time_point started = SteadyClock::now();
-    SteadyClock::time_point nextTick = started + kTick;
+    const uint32_t started = clock.Now();
+    uint32_t nextTick = started + kTickMs;
     uint64_t shownVersion = rows.Version();
     const std::vector<TerminalOutcome>& finished = records.Finished();
     const auto collectFinished = [&] { records.Collect(run); };
 
-    bool timedOut = false;
+    ConsoleStop stop = ConsoleStop::kGoOn;
     for (;;) {
-        if (StopRequested()) {
-            break;
-        }
-        if (options.timeoutSeconds > 0 && SteadyClock::now() - started >= std::chrono::seconds(options.timeoutSeconds)) {
-            timedOut = true;
+        stop = ConsoleStopReason(options, StopRequested(), clock.Now() - started, finished.size());
+        if (stop != ConsoleStop::kGoOn) {
             break;
         }
         for (const auto& [nPort, lParam] : queue.Take(kLoopWait)) {
             run.OnPortChange(nPort, lParam);
         }
         collectFinished();
-        const SteadyClock::time_point now = SteadyClock::now();
-        if (run.TimerArmed() && now >= nextTick) {
-            // Like a window timer, a late tick is one tick: missed seconds are not made up.
+        const uint32_t now = clock.Now();
+        if (run.TimerArmed() && TickDue(nextTick, now)) {
             run.OnTimer();
-            while (nextTick <= now) {
-                nextTick += kTick;
-            }
+            nextTick = NextTickAfter(nextTick, now, kTickMs);
         }
         if (showRows && !live) {
             view.Show({});
         } else if (const uint64_t version = rows.Version(); showRows && version != shownVersion) {
             shownVersion = version;
             view.Show(rows.Snapshot());
-        }
-        if (options.count > 0 && finished.size() >= static_cast<size_t>(options.count)) {
-            break;
         }
     }
     if (showRows) {
@@ -155,8 +146,7 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     }
     std::fprintf(out, "%zu terminals finished: %zu passed, %zu failed\n", finished.size(), finished.size() - failed,
                  failed);
-    // Waiting for N terminals and seeing fewer is not a success.
-    const bool countMissed = timedOut && options.count > 0 && finished.size() < static_cast<size_t>(options.count);
+    const bool countMissed = ConsoleCountMissed(options, stop, finished.size());
     if (countMissed) {
         std::fprintf(out, "timed out after %d s with %zu of %d terminals finished\n", options.timeoutSeconds,
                      finished.size(), options.count);
@@ -171,7 +161,7 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             sink.ShowMessage(error);
         }
     }
-    return failed == 0 && !countMissed && reportWritten ? kConsoleAllPassed : kConsoleSomeFailed;
+    return ConsoleExitStatus(failed, countMissed, reportWritten);
 }
 
 }  // namespace korvane

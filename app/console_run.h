@@ -8,6 +8,7 @@
 
 #include "app/console_options.h"
 #include "app/run_control.h"
+#include "platform/tick.h"
 
 namespace korvane {
 
@@ -20,8 +21,9 @@ inline constexpr int kConsoleSomeFailed = 1;
 inline constexpr int kConsoleStartupEnded = 2;
 inline constexpr int kConsoleStartRefused = 3;
 
-// Runs the download after a complete start-up; returns the exit status (0, 1 or 3).
+// Runs the download after a complete start-up; returns the exit status (0, 1 or 3). The
+// time-out, the one-second tick and the view's pacing read the given clock.
 int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IMessageSink& sink,
-                       std::FILE* out = stdout);
+                       std::FILE* out = stdout, Clock& clock = DefaultClock());
 
 }  // namespace korvane
