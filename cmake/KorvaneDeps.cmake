@@ -33,16 +33,17 @@ find_package(Threads REQUIRED)
 find_package(CURL REQUIRED)
 find_package(GTest REQUIRED)
 # libpq, for the stations' shared records. The Windows build takes it from the prefix that
-# scripts/windows-deps-libpq adds to; without it the Windows program spools its records only.
+# scripts/windows-deps-libpq adds to.
 if(WIN32)
-  find_package(PostgreSQL QUIET)
-  if(TARGET PostgreSQL::PostgreSQL)
-    # The static libpq needs its two helper libraries and the Windows sockets and security calls.
-    find_library(KORVANE_PGCOMMON_LIBRARY pgcommon REQUIRED)
-    find_library(KORVANE_PGPORT_LIBRARY pgport REQUIRED)
-    set_property(TARGET PostgreSQL::PostgreSQL APPEND PROPERTY INTERFACE_LINK_LIBRARIES
-                 ${KORVANE_PGCOMMON_LIBRARY} ${KORVANE_PGPORT_LIBRARY} ws2_32 secur32 shell32 advapi32)
+  if(NOT EXISTS "${KORVANE_WINDOWS_DEPS}/.libpq-complete")
+    message(FATAL_ERROR "No libpq in ${KORVANE_WINDOWS_DEPS}: run scripts/windows-deps-libpq")
   endif()
+  find_package(PostgreSQL REQUIRED)
+  # The static libpq needs its two helper libraries and the Windows sockets and security calls.
+  find_library(KORVANE_PGCOMMON_LIBRARY pgcommon REQUIRED)
+  find_library(KORVANE_PGPORT_LIBRARY pgport REQUIRED)
+  set_property(TARGET PostgreSQL::PostgreSQL APPEND PROPERTY INTERFACE_LINK_LIBRARIES
+               ${KORVANE_PGCOMMON_LIBRARY} ${KORVANE_PGPORT_LIBRARY} ws2_32 secur32 shell32 advapi32)
 else()
   find_package(PostgreSQL REQUIRED)
 endif()

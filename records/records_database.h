@@ -31,8 +31,7 @@ public:
     virtual StoreResult Insert(const StationRow& row, std::string& error) = 0;
 };
 
-// The database named by a libpq connection string or URI. In a build without libpq it can
-// never be reached, and the rows stay in the spool.
+// The database named by a libpq connection string or URI.
 std::unique_ptr<IRecordsDatabase> MakeRecordsDatabase(const std::string& conninfo);
 
 }  // namespace korvane

@@ -20,7 +20,7 @@ zip_file="$work/package.zip"
 expected="$(printf '%s\n' KorvaneAppDownload/ KorvaneAppDownload/INSTALL.txt \
   KorvaneAppDownload/KorvaneAppDownload.exe KorvaneAppDownload/KorvaneAppDownload.com KorvaneAppDownload/Ruduvar9.dll KorvaneAppDownload/RERizu.dll \
   KorvaneAppDownload/RODEdar.dll KorvaneAppDownload/korvane-keygen.exe KorvaneAppDownload/korvane-rsakeys.exe \
-  KorvaneAppDownload/korvane-seal.exe KorvaneAppDownload/sample-config/ \
+  KorvaneAppDownload/korvane-seal.exe KorvaneAppDownload/korvane-records.exe KorvaneAppDownload/sample-config/ \
   $(cd "$repo/res/sample-config" && ls -- *.ini | sed 's|^|KorvaneAppDownload/sample-config/|') | sort)"
 listed="$(unzip -Z1 "$zip_file" | sort)"
 [ "$listed" = "$expected" ] || fail "the zip holds other files:$(diff <(echo "$expected") <(echo "$listed"))"
