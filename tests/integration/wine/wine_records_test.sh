@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # The Windows program under Wine writing its records to a throwaway PostgreSQL server on this
 # machine's loopback: two simulated terminals (Linux ones, through Wine's COM ports) give two
-# rows of the station, each once, with the report's results.
-# Usage: wine_records_test.sh WIN_BIN_DIR LINUX_BIN_DIR WORK_DIR
+# rows of the station, each once, with the report's results. The front end is the console
+# (--headless), or with "window" the native window on a virtual display (--autostart).
+# Usage: wine_records_test.sh WIN_BIN_DIR LINUX_BIN_DIR WORK_DIR [console|window]
 set -euo pipefail
 
-[ $# -eq 3 ] || { sed -n '5p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+[ $# -ge 3 ] || { sed -n '6p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 win_bin="$(cd "$1" && pwd)"
 linux_bin="$(cd "$2" && pwd)"
 work="$3"
 repo="$(cd "$(dirname "$0")/../../.." && pwd)"
 terminals=2
+case "${4:-console}" in
+  console) front=(--headless) ;;
+  window) front=(--autostart) ;;
+  *) echo "front end: console or window" >&2; exit 2 ;;
+esac
 wine=/usr/lib/wine/wine64
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -41,8 +47,10 @@ url="$("$repo/scripts/records-server" start "$work/pg")"
 logo="$(windows_path "$config/logo.bmp" | sed 's/\\/\\\\/g')"
 sed -i "s|^DownloadLogo=.*|DownloadLogo=1|; s|^LogoPath=.*|LogoPath=$logo|" "$config/KorvaneAppDownload.ini"
 
+program=("$wine" "$win_bin/KorvaneAppDownload.exe")
+[ "${4:-console}" = console ] || program=(xvfb-run -a -s "-screen 0 1920x1080x24" "${program[@]}")
 KORVANE_VIRTUAL_PORTS="$(windows_path "$work/ports")" KORVANE_RECORDS="$url" KORVANE_STATION=wine-station \
-  "$wine" "$win_bin/KorvaneAppDownload.exe" --headless --config-dir "$(windows_path "$config")" \
+  "${program[@]}" "${front[@]}" --config-dir "$(windows_path "$config")" \
   --count "$terminals" --timeout 180 --report "$(windows_path "$work/report.csv")" \
   > "$work/program.out" 2> "$work/program.err" &
 program_pid=$!
