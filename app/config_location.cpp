@@ -1,21 +1,16 @@
 #include "app/config_location.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "app/message_sink.h"
+#include "platform/environment.h"
 #include "platform/file_path.h"
 
 namespace korvane {
 
 namespace {
-
-std::string EnvOrEmpty(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 bool HoldsMainIni(const std::string& folder) {
     std::error_code error;
@@ -36,8 +31,8 @@ std::string UserConfigFolder(const ConfigPlaces& places) {
 }  // namespace
 
 ConfigPlaces PlacesFromEnvironment(const std::string& optionDir, const std::string& programDir) {
-    return ConfigPlaces{optionDir, programDir, EnvOrEmpty("KORVANE_CONFIG_DIR"), EnvOrEmpty("XDG_CONFIG_HOME"),
-                        EnvOrEmpty("HOME")};
+    return ConfigPlaces{optionDir, programDir, EnvironmentOrEmpty("KORVANE_CONFIG_DIR"),
+                        EnvironmentOrEmpty("XDG_CONFIG_HOME"), EnvironmentOrEmpty("HOME")};
 }
 
 ConfigSearch FindConfigFolder(const ConfigPlaces& places) {

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "crypto/digest.h"
+#include "platform/environment.h"
 
 namespace korvane {
 namespace {
@@ -17,8 +16,7 @@ constexpr auto kStopPoll = std::chrono::milliseconds(5);
 }  // namespace
 
 bool SharedSignaturesWanted() {
-    const char* value = std::getenv(kSharedSignaturesVariable);
-    return value == nullptr || std::string_view(value) != "0";
+    return EnvironmentVariable(kSharedSignaturesVariable) != "0";
 }
 
 size_t SignatureCache::DigestHash::operator()(const Digest& digest) const {

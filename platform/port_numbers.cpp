@@ -1,5 +1,6 @@
 #include "platform/port_numbers.h"
 
+#include "platform/environment.h"
 #include "platform/file_replace.h"
 #include "platform/module_path.h"
 #include "platform/profile.h"
@@ -19,11 +20,6 @@ namespace {
 constexpr const char* kTableFile = "ComPorts.ini";
 constexpr const char* kSection = "Ports";
 constexpr size_t kMaxDescriptionSize = 4096;
-
-std::string EnvOrEmpty(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 // Assignment reads the table and then writes it; one lock keeps two threads of this process
 // from handing out the same number.
@@ -63,7 +59,7 @@ int PortNumberFromName(std::string_view name) {
 }
 
 std::string PortTableDir() {
-    const std::string configured = EnvOrEmpty("KORVANE_CONFIG_DIR");
+    const std::string configured = EnvironmentOrEmpty("KORVANE_CONFIG_DIR");
     return configured.empty() ? OwnModuleDir() : configured;
 }
 
@@ -176,7 +172,7 @@ void PortNumberTable::ForgetRunNumbers() {
     }
 }
 
-std::string VirtualPortDir() { return EnvOrEmpty("KORVANE_VIRTUAL_PORTS"); }
+std::string VirtualPortDir() { return EnvironmentOrEmpty("KORVANE_VIRTUAL_PORTS"); }
 
 std::string ReadPortDescription(const std::string& path) {
     const FileContents contents = ReadWholeFile(path, kMaxDescriptionSize);

@@ -1,5 +1,6 @@
 #include "platform/trace.h"
 
+#include "platform/environment.h"
 #include "platform/trace_output.h"
 
 #include <atomic>
@@ -31,12 +32,11 @@ struct TraceSink {
         std::lock_guard lock(mutex);
         CloseFile();
         out = nullptr;
-        const char* file = std::getenv("KORVANE_TRACE_FILE");
-        const char* flag = std::getenv("KORVANE_TRACE");
-        if (file != nullptr && file[0] != '\0') {
+        const std::string file = EnvironmentOrEmpty("KORVANE_TRACE_FILE");
+        if (!file.empty()) {
             out = OpenTraceFile(file);
             owns_file = out != nullptr;
-        } else if (flag != nullptr && std::string(flag) == "1") {
+        } else if (EnvironmentOrEmpty("KORVANE_TRACE") == "1") {
             out = stderr;
         }
         to_debugger = DebuggerListens();
