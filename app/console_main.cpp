@@ -1,6 +1,5 @@
 // The console front end: the same start-up as the window, messages on stderr.
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,10 +8,12 @@
 #include "app/config_location.h"
 #include "app/console_options.h"
 #include "app/console_run.h"
+#include "app/console_terminal.h"
 #include "app/front_ends.h"
 #include "app/port_listing.h"
 #include "app/station_records.h"
 #include "app/stderr_sink.h"
+#include "platform/environment.h"
 #include "platform/module_path.h"
 
 namespace korvane {
@@ -30,9 +31,7 @@ bool StartConsole(CKorvaneAppDownloadApp& app, const ConsoleOptions& options, IM
     return configDir && app.InitInstance(sink, *configDir, programDir);
 }
 
-}  // namespace
-
-int RunConsole(int argc, char** argv) {
+int RunConsoleSteps(int argc, char** argv) {
     ConsoleOptions options;
     std::string error;
     if (!ParseConsoleOptions(argc, argv, options, error)) {
@@ -43,8 +42,8 @@ int RunConsole(int argc, char** argv) {
         std::fputs(ConsoleUsage(), stdout);
         return kExitOk;
     }
-    if (const char* logDir = std::getenv(kLogDirVariable); options.logDir.empty() && logDir != nullptr) {
-        options.logDir = logDir;
+    if (options.logDir.empty()) {
+        options.logDir = EnvironmentOrEmpty(kLogDirVariable);
     }
     const RecordsSettings records = ResolveRecordsSettings({options.records, options.station},
                                                            std::getenv(kRecordsVariable), std::getenv(kStationVariable));
@@ -63,6 +62,19 @@ int RunConsole(int argc, char** argv) {
     const bool started = StartConsole(app, options, sink);
     const int status = started ? RunConsoleDownload(app, options, sink) : kExitStartupEnded;
     app.ExitInstance();
+    return status;
+}
+
+}  // namespace
+
+int RunConsole(int argc, char** argv) {
+    // Before the first line, so that start-up messages and the port list read right.
+    ConsoleSetup console;
+    const int status = RunConsoleSteps(argc, argv);
+    ConsoleWorkDone();
+    if (status == kExitStartupEnded || status == kConsoleStartRefused) {
+        console.HoldForReading();
+    }
     return status;
 }
 
