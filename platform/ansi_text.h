@@ -4,6 +4,7 @@
 // Thread safety: any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,11 @@ namespace korvane {
 std::string ToAnsiCodePage(std::string_view utf8);
 // The ANSI-code-page text as UTF-8.
 std::string FromAnsiCodePage(std::string_view ansi);
+
+// Conversions that never guess, for text that must come back byte for byte: nothing when
+// the bytes are no valid text of the code page, or the code page cannot hold a character
+// of the UTF-8 text. On Linux the code page is UTF-8 itself.
+std::optional<std::string> FromAnsiCodePageExact(std::string_view ansi);
+std::optional<std::string> ToAnsiCodePageExact(std::string_view utf8);
 
 }  // namespace korvane

@@ -1,7 +1,9 @@
 #include "platform/profile.h"
 
+#include "platform/ansi_text.h"
 #include "platform/file_replace.h"
 #include "platform/profile_format.h"
+#include "platform/trace.h"
 
 #include <mutex>
 
@@ -10,6 +12,9 @@ namespace {
 
 // Profiles are small; anything larger is not one and is treated as unreadable.
 constexpr size_t kMaxProfileSize = 16u * 1024 * 1024;
+
+// Files the system's own profile functions wrote are in the ANSI code page.
+constexpr ProfileCodePage kAnsiCodePage{FromAnsiCodePageExact, ToAnsiCodePageExact};
 
 // One lock for every profile access of the process (of this copy of the library; other
 // copies and processes meet at the folder lock when they write).
@@ -22,7 +27,7 @@ std::optional<ProfileDocument> LoadDocument(const std::string& file) {
     FileContents contents = ReadWholeFile(file, kMaxProfileSize);
     switch (contents.status) {
     case FileContents::kRead:
-        return DecodeProfile(contents.bytes);
+        return DecodeProfile(contents.bytes, &kAnsiCodePage);
     case FileContents::kMissing:
         return ProfileDocument{};
     case FileContents::kFailed:
@@ -56,6 +61,11 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
     case ProfileEdit::kUnchanged:
         return true;
     case ProfileEdit::kRejected:
+        return false;
+    case ProfileEdit::kNotInEncoding:
+        // Written, the text would come back as '?' or not at all; the file stays as it is.
+        TraceFormat("WriteProfileString: %s cannot hold [%s] %s in its encoding; the file was not changed",
+                    target.c_str(), section.c_str(), key.c_str());
         return false;
     case ProfileEdit::kChanged:
         break;

@@ -168,9 +168,38 @@ std::u16string Utf16LeUnits(std::string_view bytes) {
     return units;
 }
 
+// The file's text in the code page, when the whole file converts there and back unchanged.
+std::optional<std::string> ReadInCodePage(std::string_view bytes, const ProfileCodePage* code_page) {
+    if (code_page == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = code_page->to_utf8(bytes);
+    if (!text || code_page->from_utf8(*text) != bytes) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Whether the file's encoding can store the text so it reads back the same. A UTF-16 file
+// holds characters only: bytes that are no UTF-8 would become U+FFFD and the entry could
+// never be found again under its own name. A code-page file holds what the code page has; a
+// character outside it would come back as '?'.
+bool EncodingHolds(const ProfileDocument& document, std::string_view text) {
+    switch (document.encoding) {
+    case ProfileEncoding::kUtf16Le:
+        return IsValidUtf8(text);
+    case ProfileEncoding::kCodePage:
+        return document.code_page->from_utf8(text).has_value();
+    case ProfileEncoding::kUtf8:
+    case ProfileEncoding::kUtf8Bom:
+        break;
+    }
+    return true;
+}
+
 }  // namespace
 
-ProfileDocument DecodeProfile(std::string_view bytes) {
+ProfileDocument DecodeProfile(std::string_view bytes, const ProfileCodePage* code_page) {
     ProfileDocument document;
     if (bytes.starts_with(kUtf16LeBom)) {
         document.encoding = ProfileEncoding::kUtf16Le;
@@ -178,6 +207,10 @@ ProfileDocument DecodeProfile(std::string_view bytes) {
     } else if (bytes.starts_with(kUtf8Bom)) {
         document.encoding = ProfileEncoding::kUtf8Bom;
         document.lines = SplitLines(bytes.substr(kUtf8Bom.size()));
+    } else if (std::optional<std::string> text = IsValidUtf8(bytes) ? std::nullopt : ReadInCodePage(bytes, code_page)) {
+        document.encoding = ProfileEncoding::kCodePage;
+        document.code_page = code_page;
+        document.lines = SplitLines(*text);
     } else {
         document.lines = SplitLines(bytes);
     }
@@ -194,6 +227,9 @@ std::string EncodeProfile(const ProfileDocument& document) {
         return text;
     case ProfileEncoding::kUtf8Bom:
         return std::string(kUtf8Bom) + text;
+    case ProfileEncoding::kCodePage:
+        // Every line came from the code page or was checked against it when it was set.
+        return document.code_page->from_utf8(text).value_or(text);
     case ProfileEncoding::kUtf16Le:
         break;
     }
@@ -244,11 +280,9 @@ ProfileEdit SetProfileValue(ProfileDocument& document, std::string_view section,
     if (!ValidSectionName(section) || !ValidKeyName(key) || (value && HasLineBreak(*value))) {
         return ProfileEdit::kRejected;
     }
-    // A UTF-16 file holds characters only: bytes that are no UTF-8 would be written as
-    // U+FFFD and the entry could never be found again under its own name.
-    if (document.encoding == ProfileEncoding::kUtf16Le &&
-        (!IsValidUtf8(section) || !IsValidUtf8(key) || (value && !IsValidUtf8(*value)))) {
-        return ProfileEdit::kRejected;
+    if (!EncodingHolds(document, section) || !EncodingHolds(document, key) ||
+        (value && !EncodingHolds(document, *value))) {
+        return ProfileEdit::kNotInEncoding;
     }
     section = TrimBlanks(section);
     key = TrimBlanks(key);
