@@ -25,11 +25,21 @@ void RememberError(const std::string& what, DWORD code) {
     last_error = what + ": " + (message.empty() ? "error " + std::to_string(code) : message);
 }
 
+// A bare name is searched for in the program's folder, the system folders and PATH, but not
+// in the current folder: a stray RODEdar.dll in the folder the program was started from
+// would otherwise be loaded, and handed the key pair, when the program's own is missing.
+// The empty DLL directory takes the current folder out of the search for the whole process.
+void KeepCurrentFolderOutOfTheSearch() {
+    static const bool done = ::SetDllDirectoryW(L"") != 0;
+    static_cast<void>(done);
+}
+
 }  // namespace
 
 std::string ModuleFileName(std::string_view stem) { return std::string(stem) + ".dll"; }
 
 ModuleHandle LoadModule(const std::string& path_or_name) {
+    KeepCurrentFolderOutOfTheSearch();
     // No message box of the system's own for a missing dependency: the caller reports it.
     DWORD previous = 0;
     const bool quieted = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous) != 0;

@@ -22,7 +22,8 @@ FileContents ReadWholeFile(const std::string& path, size_t max_size);
 // Writes a complete temporary file in the same folder, flushes it to disk and renames it
 // over path, so a reader sees the old or the new file and never a part. A link is followed
 // and its target replaced. Keeps an existing file's permissions. False on any failure, and
-// then no temporary file is left behind.
+// then the old file is in place and no temporary file is left behind (on Windows, should
+// the system leave neither file at the target's name, both stay on disk under their own).
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents);
 
 // Holds an exclusive advisory lock on the folder of a file while a writer reads, changes and

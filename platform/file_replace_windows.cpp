@@ -1,4 +1,5 @@
 #include "platform/file_replace.h"
+#include "platform/file_replace_windows.h"
 
 #include <windows.h>
 
@@ -14,9 +15,11 @@ namespace korvane {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// A virus scanner or indexer may hold the target for a moment; the rename is tried again.
-constexpr int kRenameAttempts = 20;
-constexpr DWORD kRenamePauseMs = 10;
+// A virus scanner or indexer may hold the target or the new file for a while: the move is
+// tried again with growing pauses for about three seconds in all.
+constexpr DWORD kFirstPauseMs = 10;
+constexpr DWORD kLongestPauseMs = 500;
+constexpr DWORD kGiveUpAfterMs = 3000;
 // A lock holder that never lets go (a hung process) must not stop every other writer.
 constexpr DWORD kLockWaitMs = 10000;
 
@@ -67,43 +70,50 @@ bool WriteAll(HANDLE file, std::string_view data) {
     return true;
 }
 
-// A name no other writer (thread or process) uses at the same time.
-std::string TemporaryNameFor(const std::string& target) {
+// A name no other writer (thread or process) uses at the same time; the new file and the
+// old file's backup add their own endings to it.
+std::string PrivateNameFor(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     return FolderOf(target) + "\\." + NameOf(target) + "." + std::to_string(::GetCurrentProcessId()) + "." +
-           std::to_string(counter.fetch_add(1)) + ".tmp";
+           std::to_string(counter.fetch_add(1));
 }
 
-// An existing target is replaced with ReplaceFileW, which keeps its attributes and access
-// rights and works while readers hold it open (they share deletion); a new one is renamed
-// into place.
-bool PutInPlace(const std::wstring& from, const std::wstring& to) {
-    if (::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr) != 0;
+// Failures that a scanner, an indexer or a reader holding a file for a moment give.
+bool PassingTrouble(DWORD error) {
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        return true;
+    default:
+        return false;
     }
-    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool MoveOver(const std::wstring& from, const std::wstring& to) {
-    for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
-        if (PutInPlace(from, to)) {
-            return true;
-        }
-        switch (::GetLastError()) {
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_ACCESS_DENIED:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_UNABLE_TO_REMOVE_REPLACED:
-        case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-            ::Sleep(kRenamePauseMs);
-            break;
-        default:
-            return false;
-        }
+class SystemReplaceCalls final : public ReplaceCalls {
+public:
+    DWORD Replace(const std::wstring& target, const std::wstring& replacement, const std::wstring& backup) override {
+        return ::ReplaceFileW(target.c_str(), replacement.c_str(), backup.c_str(),
+                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                              nullptr) != 0
+                   ? ERROR_SUCCESS
+                   : ::GetLastError();
     }
-    return false;
-}
+    DWORD Move(const std::wstring& from, const std::wstring& to) override {
+        return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
+                   ? ERROR_SUCCESS
+                   : ::GetLastError();
+    }
+    bool Exists(const std::wstring& path) override {
+        return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    void Remove(const std::wstring& path) override { ::DeleteFileW(path.c_str()); }
+    void Pause(DWORD ms) override { ::Sleep(ms); }
+};
 
 // One name per folder for the writers' mutex; Windows names are case-insensitive, so is this.
 std::wstring MutexNameFor(const std::string& file_path) {
@@ -163,9 +173,41 @@ FileContents ReadWholeFile(const std::string& path, size_t max_size) {
 
 std::string ResolveReplaceTarget(const std::string& path) { return path; }
 
+bool PutInPlace(ReplaceCalls& calls, const std::wstring& temporary, const std::wstring& target,
+                const std::wstring& backup) {
+    DWORD waited = 0;
+    DWORD pause = kFirstPauseMs;
+    for (;;) {
+        // An existing file is replaced with ReplaceFileW, which keeps its attributes and
+        // access rights and works while readers hold it open (they share deletion). When it
+        // fails half way the old file may already be under the backup name and the target
+        // name free: then, as for a new file, the new one is moved there.
+        const DWORD error = calls.Exists(target) ? calls.Replace(target, temporary, backup)
+                                                 : calls.Move(temporary, target);
+        if (error == ERROR_SUCCESS) {
+            calls.Remove(backup);
+            return true;
+        }
+        if (!PassingTrouble(error) || waited >= kGiveUpAfterMs) {
+            break;
+        }
+        calls.Pause(pause);
+        waited += pause;
+        pause = pause * 2 < kLongestPauseMs ? pause * 2 : kLongestPauseMs;
+    }
+    // Given up. The file must not vanish: the old one goes back to its name, and whatever
+    // cannot be put back stays on disk under its own name rather than being deleted.
+    if (!calls.Exists(target) && calls.Exists(backup) && calls.Move(backup, target) != ERROR_SUCCESS) {
+        return false;  // neither file could be put back at the target's name: both stay
+    }
+    calls.Remove(temporary);
+    return false;
+}
+
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
     const std::string target = ResolveReplaceTarget(path);
-    const std::wstring temporary = Wide(TemporaryNameFor(target));
+    const std::string private_name = PrivateNameFor(target);
+    const std::wstring temporary = Wide(private_name + ".tmp");
     Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
     if (!file.valid()) {
@@ -173,11 +215,12 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
     }
     bool ok = WriteAll(file.get(), contents) && ::FlushFileBuffers(file.get()) != 0;
     ok = file.Close() && ok;
-    ok = ok && MoveOver(temporary, Wide(target));
     if (!ok) {
         ::DeleteFileW(temporary.c_str());
+        return false;
     }
-    return ok;
+    SystemReplaceCalls calls;
+    return PutInPlace(calls, temporary, Wide(target), Wide(private_name + ".bak"));
 }
 
 FolderWriteLock::FolderWriteLock(const std::string& file_path) {
