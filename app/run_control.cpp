@@ -27,6 +27,20 @@ ISessionEvents& NoSessionEvents() {
     return none;
 }
 
+// Ends the I/O a session has pending in its channel, so that waiting for the session thread
+// cannot hang on a driver that keeps a read pending after its device has gone. A module
+// without the entry is left to the session's stop flag and its own time-outs.
+void CancelChannelIo(IChannel* channel) {
+    if (channel == nullptr) {
+        return;
+    }
+    const IChannelVtbl& table = *channel->vtbl;
+    if (table.GetVersion != nullptr && table.GetVersion(channel) >= CHANNEL_VERSION_CANCEL_IO &&
+        table.CancelIo != nullptr) {
+        table.CancelIo(channel);
+    }
+}
+
 // A Start check: the message shown when the configured item is missing.
 struct StartCheck {
     bool failed;
@@ -243,6 +257,9 @@ void RunControl::EndThread(_THREAD_PARA_T& session, bool listAlways) {
         NoteEnded(session.nPort);
     }
     session.bStop = true;
+    if (!session.bFinished) {
+        CancelChannelIo(session.pChannel);
+    }
     session.pThread.join();
 }
 
@@ -263,6 +280,9 @@ void RunControl::StopAllSessions() {
     // Every session is told first and then waited for, so they all wind down together.
     for (auto& [port, session] : app_.sessionMap) {
         session->bStop = true;
+        if (session->pThread.joinable() && !session->bFinished) {
+            CancelChannelIo(session->pChannel);
+        }
     }
     for (auto& [port, session] : app_.sessionMap) {
         if (session->pThread.joinable()) {

@@ -3,10 +3,12 @@
  * One channel object serves one serial port. The program calls four entries of
  * the object's operation table: Open (5th), Close (6th), Read (8th) and Write (9th),
  * and the module's own tenth, WriteWhile, in place of Write when the table has it (a
- * table of nine entries leaves it null).
+ * table of nine entries leaves it null). From a module whose GetVersion says at least
+ * CHANNEL_VERSION_CANCEL_IO it also calls the eleventh, CancelIo, at tear-down.
  * Thread safety: one channel object is used by one thread at a time; different
- * objects may be used from different threads at once. keep_going is called on the
- * writing thread. */
+ * objects may be used from different threads at once; CancelIo is the one call another
+ * thread may make while the channel is in use. keep_going is called on the writing
+ * thread. */
 #ifndef KORVANE_CHANNEL_ABI_H
 #define KORVANE_CHANNEL_ABI_H
 
@@ -37,7 +39,12 @@ typedef struct IChannelVtbl {
     /* 9 */ int32_t (*Write)(IChannel* self, const void* data, uint32_t length, uint32_t reserved);
     /* 10 */ int32_t (*WriteWhile)(IChannel* self, const void* data, uint32_t length,
                                    int32_t (*keep_going)(void* context), void* context);
+    /* 11 */ void (*CancelIo)(IChannel* self); /* ends pending I/O; later reads return 0 and
+                                                  writes fail at once, until the next Open */
 } IChannelVtbl;
+
+/* The first GetVersion of a module whose table has the eleventh entry. */
+#define CHANNEL_VERSION_CANCEL_IO 0x00010100u
 
 struct IChannel {
     const IChannelVtbl* vtbl;

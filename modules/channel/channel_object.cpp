@@ -15,7 +15,7 @@
 namespace korvane {
 namespace {
 
-constexpr uint32_t kChannelVersion = 0x00010000;
+constexpr uint32_t kChannelVersion = CHANNEL_VERSION_CANCEL_IO;
 // A terminal that stops taking data must not hold a session for longer than this per Write.
 constexpr uint32_t kDefaultWriteTimeoutMs = 2000;
 
@@ -98,8 +98,11 @@ int32_t WriteWhile(IChannel* self, const void* data, uint32_t length, int32_t (*
     }
 }
 
+// From the tearing-down thread while the session's thread may be inside Read or Write.
+void CancelIo(IChannel* self) { Self(self).line.CancelPending(); }
+
 constexpr IChannelVtbl kOperations = {
-    GetVersion, GetLastError, IsOpen, SetWriteTimeout, Open, Close, Purge, Read, Write, WriteWhile,
+    GetVersion, GetLastError, IsOpen, SetWriteTimeout, Open, Close, Purge, Read, Write, WriteWhile, CancelIo,
 };
 
 }  // namespace

@@ -1,9 +1,11 @@
 // One open serial device in raw 8N1 mode without flow control, the operating-system half of
 // a channel. Linux: termios and poll, for real serial ports and pseudo-terminals alike.
 // Windows: \\.\COMn with the communication time-outs bounding every read and write.
-// Thread safety: one SerialLine is used by one thread at a time; separate lines are independent.
+// Thread safety: one SerialLine is used by one thread at a time, except CancelPending, which
+// another thread may call while it reads or writes; separate lines are independent.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <cstddef>
@@ -38,6 +40,12 @@ public:
     // Drops input not read yet; 0 on success, else an errno value.
     int Purge();
 
+    // For tear-down, from another thread: ends the read or write in progress (on Windows even
+    // one a driver keeps pending after its device has gone), and from now until the next Open
+    // reads return 0 at once and writes fail with ECANCELED. Not while the line is closed or
+    // opened.
+    void CancelPending();
+
     // errno value of the last failed call (the system's error mapped to the nearest errno on
     // Windows), 0 if none failed.
     int LastError() const { return last_error_; }
@@ -48,6 +56,7 @@ private:
 
     std::intptr_t handle_ = -1;  // file descriptor (Linux) or HANDLE (Windows); -1 when closed
     int last_error_ = 0;
+    std::atomic<bool> cancelled_{false};
     // The read wait and write bound the device was last given, so that they are set again
     // only when they change (Windows; one system call saved per read).
     uint64_t applied_timeouts_ = UINT64_MAX;

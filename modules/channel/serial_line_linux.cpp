@@ -95,6 +95,7 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
         return last_error_ = error;
     }
     handle_ = fd;
+    cancelled_.store(false);
     last_error_ = 0;
     return 0;
 }
@@ -119,6 +120,9 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
     const size_t wanted = capacity > INT32_MAX ? INT32_MAX : capacity;
     const auto deadline = Steady::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {
+        if (cancelled_.load()) {
+            return 0;  // torn down: the caller hears its stop at its next turn
+        }
         const ssize_t got = ::read(Fd(), buffer, wanted);
         if (got > 0) {
             return static_cast<int32_t>(got);
@@ -136,10 +140,8 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
         if (left == 0) {
             return 0;
         }
-        const int ready = WaitFor(Fd(), POLLIN, left);
-        if (ready == 0) {
-            return 0;
-        }
+        // In slices, so that a cancel from another thread is heard soon.
+        const int ready = WaitFor(Fd(), POLLIN, std::min(left, kStopCheckMs));
         if (ready < 0 && ready != -EINTR) {
             return Fail(-ready);
         }
@@ -157,6 +159,9 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
     const auto deadline = Steady::now() + std::chrono::milliseconds(timeout_ms);
     uint32_t sent = 0;
     while (sent < length) {
+        if (cancelled_.load()) {
+            return Fail(ECANCELED);
+        }
         const ssize_t written = ::write(Fd(), bytes + sent, length - sent);
         if (written > 0) {
             sent += static_cast<uint32_t>(written);
@@ -187,6 +192,8 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
     }
     return static_cast<int32_t>(length);
 }
+
+void SerialLine::CancelPending() { cancelled_.store(true); }
 
 int SerialLine::Purge() {
     if (handle_ == -1) {

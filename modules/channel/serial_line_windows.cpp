@@ -1,4 +1,5 @@
 #include "modules/channel/serial_line.h"
+#include "modules/channel/serial_line_windows.h"
 
 #include <windows.h>
 
@@ -21,52 +22,6 @@ bool SupportedBaud(uint32_t baud) {
     default:
         return false;
     }
-}
-
-// The nearest errno value for a Windows error, so that callers see the same codes on
-// every platform.
-int ErrnoFor(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return EBUSY;  // another program holds the port
-    case ERROR_INVALID_PARAMETER:
-    case ERROR_INVALID_NAME:
-        return EINVAL;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return ENOMEM;
-    case ERROR_TIMEOUT:
-    case ERROR_SEM_TIMEOUT:
-        return ETIMEDOUT;
-    default:
-        return EIO;  // the device failed or is gone
-    }
-}
-
-// 8N1, binary, no parity check, no hardware or software flow control; DTR and RTS raised
-// as a terminal expects of an open port.
-void SetLine(DCB& line, uint32_t baud) {
-    line.BaudRate = baud;
-    line.ByteSize = 8;
-    line.Parity = NOPARITY;
-    line.StopBits = ONESTOPBIT;
-    line.fBinary = TRUE;
-    line.fParity = FALSE;
-    line.fOutxCtsFlow = FALSE;
-    line.fOutxDsrFlow = FALSE;
-    line.fDtrControl = DTR_CONTROL_ENABLE;
-    line.fDsrSensitivity = FALSE;
-    line.fTXContinueOnXoff = TRUE;
-    line.fOutX = FALSE;
-    line.fInX = FALSE;
-    line.fErrorChar = FALSE;
-    line.fNull = FALSE;
-    line.fRtsControl = RTS_CONTROL_ENABLE;
-    line.fAbortOnError = FALSE;
 }
 
 // Read: return at once with what has arrived, else wait up to read_wait_ms for the first
@@ -105,6 +60,102 @@ bool ApplyTimeouts(std::intptr_t handle, uint64_t& applied, uint32_t read_wait_m
 
 }  // namespace
 
+int ErrnoFor(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return EBUSY;  // another program holds the port
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_INVALID_NAME:
+        return EINVAL;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    case ERROR_TIMEOUT:
+    case ERROR_SEM_TIMEOUT:
+        return ETIMEDOUT;
+    case ERROR_OPERATION_ABORTED:
+        return ECANCELED;
+    default:
+        return EIO;  // the device failed or is gone
+    }
+}
+
+void SetLine(DCB& line, uint32_t baud, DWORD queue_bytes) {
+    line.BaudRate = baud;
+    line.ByteSize = 8;
+    line.Parity = NOPARITY;
+    line.StopBits = ONESTOPBIT;
+    line.fBinary = TRUE;
+    line.fParity = FALSE;
+    line.fOutxCtsFlow = FALSE;
+    line.fOutxDsrFlow = FALSE;
+    line.fDtrControl = DTR_CONTROL_ENABLE;
+    line.fDsrSensitivity = FALSE;
+    line.fTXContinueOnXoff = TRUE;
+    line.fOutX = FALSE;
+    line.fInX = FALSE;
+    line.fErrorChar = FALSE;
+    line.fNull = FALSE;
+    line.fRtsControl = RTS_CONTROL_ENABLE;
+    line.fAbortOnError = FALSE;
+    // Unused without software flow control, but checked by SetCommState all the same: the
+    // characters must differ and the limits must fit the input queue.
+    line.XonChar = 0x11;
+    line.XoffChar = 0x13;
+    line.XonLim = static_cast<WORD>(queue_bytes / 4 < 0xFFFF ? queue_bytes / 4 : 0xFFFF);
+    line.XoffLim = line.XonLim;
+    line.ErrorChar = 0;
+    line.EofChar = 0;
+    line.EvtChar = 0;
+}
+
+DWORD OpenWithRetry(const OpenAttempt& open, const std::function<void(DWORD ms)>& pause, HANDLE& handle) {
+    DWORD waited = 0;
+    for (;;) {
+        const DWORD error = open(handle);
+        if (error == ERROR_SUCCESS) {
+            return error;
+        }
+        // The driver announces the port before it takes opens; the interface may also appear
+        // a moment before its device name does.
+        const bool not_ready = error == ERROR_ACCESS_DENIED || error == ERROR_FILE_NOT_FOUND;
+        if (!not_ready || waited >= kOpenRetryMs) {
+            return error;
+        }
+        pause(kOpenRetryPauseMs);
+        waited += kOpenRetryPauseMs;
+    }
+}
+
+int WriteInSlices(const WriteSome& write_some, const std::function<ULONGLONG()>& now, const unsigned char* data,
+                  uint32_t length, uint32_t timeout_ms, const KeepGoing& keep_going, uint32_t& sent) {
+    sent = 0;
+    const ULONGLONG deadline = now() + timeout_ms;
+    while (sent < length) {
+        const WriteSlice slice = write_some(data + sent, length - sent);
+        sent += slice.written < length - sent ? slice.written : length - sent;
+        // Some drivers end a slice that ran out of time with ERROR_SEM_TIMEOUT instead of a
+        // short count; what they took still counts and the write goes on to its own limit.
+        if (slice.error != ERROR_SUCCESS && slice.error != ERROR_SEM_TIMEOUT) {
+            return ErrnoFor(slice.error);
+        }
+        if (sent == length) {
+            break;
+        }
+        if (now() >= deadline) {
+            return ETIMEDOUT;  // the device did not take every byte within the bound
+        }
+        if (keep_going && !keep_going()) {
+            return ECANCELED;
+        }
+    }
+    return 0;
+}
+
 SerialLine::~SerialLine() { Close(); }
 
 int32_t SerialLine::Fail(int error) {
@@ -117,16 +168,22 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
     if (!SupportedBaud(baud)) {
         return last_error_ = EINVAL;
     }
-    HANDLE port = ::CreateFileW(Wide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
-    if (port == INVALID_HANDLE_VALUE) {
-        return last_error_ = ErrnoFor(::GetLastError());
+    const std::wstring name = Wide(device);
+    HANDLE port = INVALID_HANDLE_VALUE;
+    const DWORD open_error = OpenWithRetry(
+        [&name](HANDLE& handle) {
+            handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            return handle != INVALID_HANDLE_VALUE ? ERROR_SUCCESS : ::GetLastError();
+        },
+        [](DWORD ms) { ::Sleep(ms); }, port);
+    if (open_error != ERROR_SUCCESS) {
+        return last_error_ = ErrnoFor(open_error);
     }
     DCB line{};
     line.DCBlength = sizeof line;
     bool ok = ::GetCommState(port, &line) != 0;
     if (ok) {
-        SetLine(line, baud);
+        SetLine(line, baud, kDriverBufferBytes);
         ok = ::SetCommState(port, &line) != 0;
     }
     COMMTIMEOUTS timeouts = TimeoutsFor(0, 0);
@@ -139,6 +196,7 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
     ::SetupComm(port, kDriverBufferBytes, kDriverBufferBytes);
     ::PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
     handle_ = reinterpret_cast<std::intptr_t>(port);
+    cancelled_.store(false);
     applied_timeouts_ = TimeoutsKey(0, 0);
     last_error_ = 0;
     return 0;
@@ -166,9 +224,13 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
         return Fail(ErrnoFor(::GetLastError()));
     }
     const DWORD wanted = capacity > INT32_MAX ? INT32_MAX : capacity;
+    if (cancelled_.load()) {
+        return 0;  // torn down: the caller hears its stop at its next turn
+    }
     DWORD got = 0;
     if (::ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr) == 0) {
-        return Fail(ErrnoFor(::GetLastError()));
+        const DWORD error = ::GetLastError();
+        return error == ERROR_OPERATION_ABORTED ? 0 : Fail(ErrnoFor(error));
     }
     return static_cast<int32_t>(got);
 }
@@ -184,29 +246,30 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
     // kStopCheckMs each, so that a stop is heard while the device takes no data.
     const uint32_t read_wait = static_cast<uint32_t>(applied_timeouts_ >> 32);
     const uint32_t slice = keep_going && timeout_ms > static_cast<uint32_t>(kStopCheckMs) ? kStopCheckMs : timeout_ms;
-    const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-    const auto* bytes = static_cast<const unsigned char*>(data);
+    const auto write_some = [this, read_wait, slice](const unsigned char* bytes, DWORD count) {
+        WriteSlice result;
+        if (cancelled_.load()) {
+            result.error = ERROR_OPERATION_ABORTED;
+        } else if (!ApplyTimeouts(handle_, applied_timeouts_, read_wait, slice)) {
+            result.error = ::GetLastError();
+        } else if (::WriteFile(AsHandle(handle_), bytes, count, &result.written, nullptr) == 0) {
+            result.error = ::GetLastError();
+        }
+        return result;
+    };
     uint32_t sent = 0;
-    while (sent < length) {
-        if (!ApplyTimeouts(handle_, applied_timeouts_, read_wait, slice)) {
-            return Fail(ErrnoFor(::GetLastError()));
-        }
-        DWORD written = 0;
-        if (::WriteFile(AsHandle(handle_), bytes + sent, length - sent, &written, nullptr) == 0) {
-            return Fail(ErrnoFor(::GetLastError()));
-        }
-        sent += written;
-        if (sent == length) {
-            break;
-        }
-        if (::GetTickCount64() >= deadline) {
-            return Fail(ETIMEDOUT);  // the device did not take every byte within the bound
-        }
-        if (keep_going && !keep_going()) {
-            return Fail(ECANCELED);
-        }
+    const int error = WriteInSlices(write_some, [] { return ::GetTickCount64(); },
+                                    static_cast<const unsigned char*>(data), length, timeout_ms, keep_going, sent);
+    return error == 0 ? static_cast<int32_t>(length) : Fail(error);
+}
+
+void SerialLine::CancelPending() {
+    cancelled_.store(true);
+    if (handle_ != -1) {
+        // Also ends a read or write another thread has waiting in a driver that keeps it
+        // pending after its device has gone.
+        ::CancelIoEx(AsHandle(handle_), nullptr);
     }
-    return static_cast<int32_t>(length);
 }
 
 int SerialLine::Purge() {

@@ -36,6 +36,7 @@ struct FakeChannel {
     IChannel base;
     int id = 0;
     std::vector<std::string> events;
+    int cancels = 0;  // CancelIo calls, kept apart from the events
 };
 
 class FakeChannelModule {
@@ -58,6 +59,10 @@ public:
         std::lock_guard lock(mutex_);
         return id >= 1 && id <= static_cast<int>(channels_.size()) ? channels_[static_cast<size_t>(id - 1)]->events
                                                                      : std::vector<std::string>{"(none)"};
+    }
+    int Cancels(int id) {
+        std::lock_guard lock(mutex_);
+        return id >= 1 && id <= static_cast<int>(channels_.size()) ? channels_[id - 1]->cancels : -1;
     }
     int Created() {
         std::lock_guard lock(mutex_);
@@ -93,9 +98,15 @@ private:
     }
     static void Close(IChannel* channel) { Record(channel, "close"); }
     static int32_t Read(IChannel*, void*, uint32_t, uint32_t, uint32_t) { return 0; }
+    static uint32_t Version(IChannel*) { return CHANNEL_VERSION_CANCEL_IO; }
+    static void CancelIo(IChannel* channel) {
+        std::lock_guard lock(Get().mutex_);
+        ++reinterpret_cast<FakeChannel*>(channel)->cancels;
+    }
     static int32_t Write(IChannel*, const void*, uint32_t length, uint32_t) { return static_cast<int32_t>(length); }
 
-    static constexpr IChannelVtbl kTable = {nullptr, nullptr, nullptr, nullptr, Open, Close, nullptr, Read, Write, nullptr};
+    static constexpr IChannelVtbl kTable = {Version, nullptr, nullptr, nullptr, Open, Close,
+                                            nullptr, Read,    Write,   nullptr, CancelIo};
 
     std::mutex mutex_;
     std::vector<std::unique_ptr<FakeChannel>> channels_;
@@ -450,6 +461,24 @@ TEST_F(RunControlTest, AFailedOpenOnAKnownPortClearsItsRecordsChannel) {
     ASSERT_TRUE(HasRecord(4));  // the record stays for the next appearance
     EXPECT_EQ(Record(4)->pChannel, nullptr);
     EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 4 115200", "release"}));
+}
+
+// A driver may keep a read pending after its device has gone; the session's I/O is cancelled
+// before its thread is waited for, on unplug and on Stop alike, and only while it runs.
+TEST_F(RunControlTest, TearDownCancelsTheIoOfRunningSessionsOnly) {
+    StartWith({});
+    run_->UpdatePortSession(5, 1);
+    run_->UpdatePortSession(6, 1);
+    run_->UpdatePortSession(7, 1);
+    FakeSessions::Get().AwaitStarts(3);
+    FakeSessions::Get().Finish(Record(7));
+    run_->UpdatePortSession(5, 0);
+    EXPECT_EQ(FakeChannelModule::Get().Cancels(1), 1);
+    EXPECT_EQ(FakeChannelModule::Get().Cancels(2), 0);
+    run_->OnStop();
+    EXPECT_EQ(FakeChannelModule::Get().Cancels(1), 1);
+    EXPECT_EQ(FakeChannelModule::Get().Cancels(2), 1);
+    EXPECT_EQ(FakeChannelModule::Get().Cancels(3), 0);
 }
 
 TEST_F(RunControlTest, UnplugEndsTheSessionAndReleasesItsChannel) {
