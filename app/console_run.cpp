@@ -103,6 +103,7 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     if (!run.OnStart()) {
         return kConsoleStartRefused;
     }
+    const InputPause inputPause;
 
     const uint32_t started = clock.Now();
     uint32_t nextTick = started + kTickMs;

@@ -17,6 +17,14 @@ void OnStopSignal(int) { g_stopRequested = 1; }
 
 }  // namespace
 
+ConsoleSetup::ConsoleSetup() = default;
+ConsoleSetup::~ConsoleSetup() = default;
+void ConsoleSetup::HoldForReading() {}
+
+// A terminal on Linux has no selection mode that stops the program's writes.
+InputPause::InputPause() = default;
+InputPause::~InputPause() = default;
+
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 
 size_t TerminalColumns() {
@@ -38,6 +46,8 @@ void InstallStopSignals() {
 }
 
 bool StopRequested() { return g_stopRequested != 0; }
+
+void ConsoleWorkDone() {}
 
 std::string LocalTimeOfDay() {
     const std::time_t now = std::time(nullptr);
