@@ -1,10 +1,12 @@
 #include "images/curl_session.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <string>
 
+#include "images/system_proxy.h"
+#include "platform/environment.h"
 #include "platform/trace.h"
 
 namespace korvane {
@@ -21,6 +23,25 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
         }
     }
     return true;
+}
+
+// The system's proxy when no proxy variable says otherwise (libcurl reads those itself).
+void UseSystemProxy(CURL* transfer, std::string_view url) {
+    if (ProxyVariablesSet()) {
+        return;
+    }
+    const std::optional<SystemProxyText> text = ReadSystemProxy();
+    if (!text) {
+        return;
+    }
+    const std::optional<ProxyChoice> choice = ChooseProxy(StartsWithNoCase(url, "https://") ? "https" : "http", *text);
+    if (!choice) {
+        return;
+    }
+    curl_easy_setopt(transfer, CURLOPT_PROXY, choice->proxy.c_str());
+    if (!choice->no_proxy.empty()) {
+        curl_easy_setopt(transfer, CURLOPT_NOPROXY, choice->no_proxy.c_str());
+    }
 }
 
 }  // namespace
@@ -41,6 +62,7 @@ CURL* NewTransfer(std::string_view url) {
     curl_easy_setopt(transfer, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(transfer, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(transfer, CURLOPT_NOSIGNAL, 1L);
+    UseSystemProxy(transfer, url);
     return transfer;
 }
 
@@ -57,8 +79,12 @@ void TraceTransferFailure(const char* what, CURL* transfer, CURLcode code, const
 void TrustServers(CURL* transfer, bool checkHostName) {
     curl_easy_setopt(transfer, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(transfer, CURLOPT_SSL_VERIFYHOST, checkHostName ? 2L : 0L);
-    const char* extra = std::getenv(kExtraCaFileVariable);
-    if (extra == nullptr || *extra == '\0') {
+    // Where revocation cannot be checked (an offline factory network cannot reach the lists)
+    // the certificate is still accepted; a certificate the check finds revoked is not. Only
+    // the Windows TLS backend checks revocation by default; the others ignore the option.
+    curl_easy_setopt(transfer, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    const std::string extra = EnvironmentOrEmpty(kExtraCaFileVariable);
+    if (extra.empty()) {
         return;
     }
     // CAINFO replaces libcurl's default bundle; keeping the default CA directory keeps the
@@ -67,7 +93,7 @@ void TrustServers(CURL* transfer, bool checkHostName) {
     if (curl_easy_getinfo(transfer, CURLINFO_CAPATH, &defaultPath) == CURLE_OK && defaultPath != nullptr) {
         curl_easy_setopt(transfer, CURLOPT_CAPATH, defaultPath);
     }
-    curl_easy_setopt(transfer, CURLOPT_CAINFO, extra);
+    curl_easy_setopt(transfer, CURLOPT_CAINFO, extra.c_str());
 }
 
 }  // namespace korvane

@@ -9,8 +9,9 @@
 
 namespace korvane {
 
-// Environment variable naming an extra PEM file of trusted CA certificates, added to the
-// system's trust store (used by the tests' local certificate authority).
+// Environment variable naming a PEM file of trusted CA certificates (used by the tests' local
+// certificate authority). On Linux it is added to the system's trust store; on Windows the
+// TLS backend then trusts this file instead of the system's store.
 inline constexpr char kExtraCaFileVariable[] = "KORVANE_CA_FILE";
 
 // True for http:// and https:// URLs (scheme letters in any case).
