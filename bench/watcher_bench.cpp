@@ -1,24 +1,23 @@
-// The serial-port watcher on this machine's sysfs plus ten virtual ports:
-//  - how soon an arrival (and a removal) is reported after the port's link appears (goes):
+// The serial-port watcher on this machine's ports plus virtual ones (ten unless told):
+//  - how soon an arrival (and a removal) is reported after the port appears (goes):
 //    target within 50 ms;
 //  - the CPU the polling thread uses while nothing changes: target under 2% of one core.
 // A small program; it prints the median of each figure over its repetitions.
-// Usage: watcher_bench [arrivals] [idle-seconds-per-sample]
-#include <unistd.h>
-
+// Usage: watcher_bench [arrivals] [idle-seconds-per-sample] [present-ports]
+// It runs on Linux and, built by the windows preset, under Wine.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/bench_ports.h"
 #include "bench/process_figures.h"
 #include "discovery/dev_hound.h"
 #include "discovery/port_enum.h"
@@ -29,16 +28,11 @@ namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
 using korvane::bench::Median;
 using korvane::bench::ProcessCpuSeconds;
+using korvane::bench::PublishBenchPort;
+using korvane::bench::WithdrawBenchPort;
 
-constexpr int kPresentPorts = 10;
-constexpr int kTestPort = 50;
+constexpr int kTestPort = 500;
 constexpr int kIdleSamples = 5;
-
-void Publish(const fs::path& dir, int port) {
-    const fs::path link = dir / ("COM" + std::to_string(port));
-    std::ofstream(link.string() + ".desc") << "Unisoc Usb Serial Port 0\n";
-    fs::create_symlink("/dev/null", link);
-}
 
 // Remembers when each change was posted.
 class Stopwatch {
@@ -72,17 +66,18 @@ private:
 int main(int argc, char** argv) {
     const int arrivals = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
     const double idleSeconds = argc > 2 ? std::max(0.5, std::atof(argv[2])) : 2.0;
+    const int presentPorts = argc > 3 ? std::clamp(std::atoi(argv[3]), 0, kTestPort - 1) : 10;
 
-    std::string pattern = (fs::temp_directory_path() / "korvane-watcher-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
+    const std::string scratch = korvane::bench::MakeScratchFolder();
+    if (scratch.empty()) {
+        std::fprintf(stderr, "no scratch folder\n");
         return 1;
     }
-    const fs::path root = pattern;
+    const fs::path root = scratch;
     const fs::path ports = root / "ports";
     fs::create_directories(ports);
-    for (int port = 1; port <= kPresentPorts; ++port) {
-        Publish(ports, port);
+    for (int port = 1; port <= presentPorts; ++port) {
+        PublishBenchPort(ports.string(), port);
     }
 
     korvane::PortSources sources;
@@ -95,7 +90,8 @@ int main(int argc, char** argv) {
     // Idle means nothing changed lately: the watcher reads a folder that changed in the last
     // two seconds on every pass, and only then trusts its modification time.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    std::printf("ports listed: %zu (ten virtual, the rest this machine's)\n", hound.ListedPorts().size());
+    std::printf("ports listed: %zu (%d virtual, the rest this machine's)\n", hound.ListedPorts().size(),
+                presentPorts);
 
     std::vector<double> idlePercent;
     for (int sample = 0; sample < kIdleSamples; ++sample) {
@@ -109,12 +105,11 @@ int main(int argc, char** argv) {
     std::vector<double> arrivalMs;
     std::vector<double> removalMs;
     int missed = 0;
-    const fs::path link = ports / ("COM" + std::to_string(kTestPort));
     for (int i = 0; i < arrivals; ++i) {
         // Changes land at a random phase of the polling pass.
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + (i * 7) % 13));
         const auto plugged = SteadyClock::now();
-        Publish(ports, kTestPort);
+        PublishBenchPort(ports.string(), kTestPort);
         if (const auto seen = stopwatch.Await(1)) {
             arrivalMs.push_back(std::chrono::duration<double, std::milli>(*seen - plugged).count());
         } else {
@@ -122,13 +117,12 @@ int main(int argc, char** argv) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + (i * 5) % 11));
         const auto unplugged = SteadyClock::now();
-        fs::remove(link);
+        WithdrawBenchPort(ports.string(), kTestPort);
         if (const auto seen = stopwatch.Await(0)) {
             removalMs.push_back(std::chrono::duration<double, std::milli>(*seen - unplugged).count());
         } else {
             ++missed;
         }
-        fs::remove(link.string() + ".desc");
     }
     hound.Stop();
     fs::remove_all(root);

@@ -1,0 +1,15 @@
+// Virtual ports for the watcher benchmark, as each platform's watcher finds them: on Linux a
+// link COM<n> to a character device beside COM<n>.desc, on Windows the COM<n>.desc file alone.
+#pragma once
+
+#include <string>
+
+namespace korvane::bench {
+
+// A new empty folder for the run; "" when none could be made.
+std::string MakeScratchFolder();
+// Port n appears in dir as a terminal's port, and goes again.
+void PublishBenchPort(const std::string& dir, int port);
+void WithdrawBenchPort(const std::string& dir, int port);
+
+}  // namespace korvane::bench

@@ -1,0 +1,40 @@
+#include "bench/bench_ports.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace korvane::bench {
+
+namespace fs = std::filesystem;
+
+std::string MakeScratchFolder() {
+    const fs::path folder = fs::temp_directory_path() /
+                            ("korvane-watcher-bench-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(::GetTickCount64()));
+    std::error_code error;
+    return fs::create_directories(folder, error) ? folder.string() : std::string();
+}
+
+namespace {
+
+// "COM7.desc" is a device name to the ordinary Windows path rules; the literal \\?\ form
+// names the file.
+fs::path DescFile(const std::string& dir, int port) {
+    return fs::path("\\\\?\\" + fs::absolute(dir).string()) / ("COM" + std::to_string(port) + ".desc");
+}
+
+}  // namespace
+
+void PublishBenchPort(const std::string& dir, int port) {
+    std::ofstream(DescFile(dir, port)) << "Unisoc Usb Serial Port 0\n";
+}
+
+void WithdrawBenchPort(const std::string& dir, int port) {
+    std::error_code error;
+    fs::remove(DescFile(dir, port), error);
+}
+
+}  // namespace korvane::bench
