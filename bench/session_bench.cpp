@@ -97,7 +97,7 @@ struct CountingChannel : IChannel {
         return put;
     }
     static constexpr IChannelVtbl kTable = {&GetVersion, &GetLastError, &IsOpen, &SetWriteTimeout, &Open,
-                                            &Close,      &Purge,        &Read,   &Write,  nullptr};
+                                            &Close,      &Purge,        &Read,   &Write,  nullptr, nullptr};
 
     explicit CountingChannel(IChannel* wrapped) : IChannel{&kTable}, inner(wrapped) {}
 };
