@@ -45,8 +45,11 @@ int RunConsoleSteps(int argc, char** argv) {
     if (options.logDir.empty()) {
         options.logDir = EnvironmentOrEmpty(kLogDirVariable);
     }
-    const RecordsSettings records = ResolveRecordsSettings({options.records, options.station},
-                                                           std::getenv(kRecordsVariable), std::getenv(kStationVariable));
+    const std::optional<std::string> recordsVariable = EnvironmentVariable(kRecordsVariable);
+    const std::optional<std::string> stationVariable = EnvironmentVariable(kStationVariable);
+    const RecordsSettings records =
+        ResolveRecordsSettings({options.records, options.station}, recordsVariable ? recordsVariable->c_str() : nullptr,
+                               stationVariable ? stationVariable->c_str() : nullptr);
     options.records = records.connection;
     options.station = records.station;
     StderrMessageSink sink;
