@@ -11,6 +11,8 @@
 #include "tests/platform/test_files.h"
 
 #include <windows.h>
+// windows.h names the system's own profile function so; this test means the program's.
+#undef WriteProfileString
 
 #include <gtest/gtest.h>
 
