@@ -76,7 +76,7 @@ pid_t StartSimulator(const SimBench& bench, int terminals) {
 RunFigures RunOnce(int terminals, bool shared) {
     RunFigures figures;
     SimBench bench;
-    if (!bench.ok()) {
+    if (!bench.Ok()) {
         std::fprintf(stderr, "bench: %s\n", bench.error.c_str());
         return figures;
     }
@@ -101,7 +101,7 @@ RunFigures RunOnce(int terminals, bool shared) {
     std::vector<std::pair<uint32_t, int>> changes;
     RunControlParts parts;
     parts.watcher = std::make_unique<CDevHound>(
-        MakePortEnumerator(PortSources{"/nonexistent", "/nonexistent", bench.dir.path(), bench.ports_dir}));
+        MakePortEnumerator(PortSources{"/nonexistent", "/nonexistent", bench.dir.Path(), bench.ports_dir}));
     RunControl run(app, rows, sink, [&](uint32_t nPort, int lParam) {
         std::lock_guard lock(mutex);
         changes.emplace_back(nPort, lParam);

@@ -134,7 +134,7 @@ TransferResult TransferImage(benchmark::State& state, size_t image_length, uint3
     s.events = events;
     s.nPort = static_cast<uint32_t>(session.port);
     std::array<char, 256> message{};
-    if (send_command(s, kCmdOpenDownload, CharPayload('0'), {}, message) != 0) {
+    if (SendCommand(s, kCmdOpenDownload, CharPayload('0'), {}, message) != 0) {
         state.SkipWithError(message.data());
         return result;
     }

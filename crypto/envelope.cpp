@@ -39,7 +39,7 @@ public:
         return mbedtls_rsa_check_pubkey(&ctx_) == 0 && mbedtls_rsa_check_privkey(&ctx_) == 0 &&
                InvertsEModuloPhi();
     }
-    mbedtls_rsa_context* get() { return &ctx_; }
+    mbedtls_rsa_context* Get() { return &ctx_; }
 
 private:
     // (D * E) mod ((P - 1)(Q - 1)) = 1. The library's own check only asks it modulo P - 1
@@ -85,8 +85,8 @@ public:
     BlindingRng(const BlindingRng&) = delete;
     BlindingRng& operator=(const BlindingRng&) = delete;
 
-    bool ready() const { return ready_; }
-    mbedtls_ctr_drbg_context* context() { return &drbg_; }
+    bool Ready() const { return ready_; }
+    mbedtls_ctr_drbg_context* Context() { return &drbg_; }
 
 private:
     mbedtls_entropy_context entropy_{};
@@ -97,10 +97,10 @@ private:
 // S^D mod N by the Chinese remainder theorem; S must be below N.
 bool OpenBlock(RsaKey& key, std::span<const uint8_t, kEnvelopeBlock> sealed, OpenedBlock& encoded) {
     BlindingRng rng;
-    if (!rng.ready()) {
+    if (!rng.Ready()) {
         return false;
     }
-    return mbedtls_rsa_private(key.get(), mbedtls_ctr_drbg_random, rng.context(), sealed.data(),
+    return mbedtls_rsa_private(key.Get(), mbedtls_ctr_drbg_random, rng.Context(), sealed.data(),
                                encoded.data()) == 0;
 }
 

@@ -30,7 +30,7 @@ int build_command_frame(CKorvaneAppDownloadApp* app, std::span<const uint8_t> pa
     std::copy(std::begin(signature), std::end(signature), packet.begin() + kSignatureOffset);
     PutU32(packet.data() + unsigned_size, crc32_packet(packet.data(), unsigned_size));
 
-    const size_t escaped = escaped_length(packet.data(), packet.size());
+    const size_t escaped = EscapedLength(packet.data(), packet.size());
     if (escaped_length_out != nullptr) {
         *escaped_length_out = escaped;
     }

@@ -137,7 +137,7 @@ private:
     // to the terminal once the session is stopped.
     bool SendCommand(uint32_t cmd, std::span<const uint8_t> payload) {
         ClearReplyBuffers();
-        return s_.Running() && send_command(s_, cmd, payload, data_, message_, &dataLength_) == 0;
+        return s_.Running() && SendCommand(s_, cmd, payload, data_, message_, &dataLength_) == 0;
     }
 
     // Writes a plain-text command as it stands, then clears the reply buffers; false when

@@ -75,7 +75,7 @@ size_t escape_frame(uint8_t* destination, const uint8_t* source, size_t length) 
     return written;
 }
 
-size_t escaped_length(const uint8_t* source, size_t length) {
+size_t EscapedLength(const uint8_t* source, size_t length) {
     return length + static_cast<size_t>(std::count_if(source, source + length, NeedsEscape));
 }
 

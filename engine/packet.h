@@ -83,7 +83,7 @@ uint32_t crc32_packet(const uint8_t* data, size_t length, uint32_t crc = 0);
 // Escapes 0x7D and 0x7E as 0x7D, byte ^ 0x20; returns the bytes written (<= 2 * length).
 size_t escape_frame(uint8_t* destination, const uint8_t* source, size_t length);
 // The length escape_frame would produce, without writing anything.
-size_t escaped_length(const uint8_t* source, size_t length);
+size_t EscapedLength(const uint8_t* source, size_t length);
 
 // Block payloads of commands 0, 11 and 44.
 std::vector<uint8_t> BlockStartPayload(uint32_t total_length);

@@ -233,7 +233,7 @@ std::vector<uint8_t> BlockPacketPayload(std::span<const uint8_t> data, uint32_t 
 
 uint32_t ImageLoadAddress(std::span<const uint8_t> image) { return GetU32(image.data() + kLoadAddressOffset); }
 
-int send_command(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
+int SendCommand(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
                  MessageBuffer message, uint32_t* length) {
     SetMessage(message, "");
     const uint32_t start = s.clock->Now();
@@ -284,7 +284,7 @@ int send_file(Session& s, std::span<const uint8_t> file, std::string_view target
     }
     ResponseData answer{};
     uint32_t length = 0;
-    if (send_command(s, kCmdFile, TextRecord(target_path, static_cast<uint32_t>(file.size())), answer, message,
+    if (SendCommand(s, kCmdFile, TextRecord(target_path, static_cast<uint32_t>(file.size())), answer, message,
                      &length) != 0) {
         return -1;
     }

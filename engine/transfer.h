@@ -41,7 +41,7 @@ uint32_t ImageLoadAddress(std::span<const uint8_t> image);
 // One exchange: builds the frame for cmd with the payload, writes it and waits for the
 // answer with check_response (data, message and length as there). message is cleared
 // first, so a stop leaves it empty.
-int send_command(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
+int SendCommand(Session& s, uint32_t cmd, std::span<const uint8_t> payload, std::span<uint8_t> data,
                  MessageBuffer message, uint32_t* length = nullptr);
 
 // Command 0: start, data chunks of 1536 bytes at the load address (u32 at offset 372) plus

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::ofstream(dir.File("ComPorts.ini"), std::ios::binary | std::ios::trunc) << table;
     // This run's numbers that the table cannot hold go to a file of the fuzzer's own folder.
-    PortNumberTable ports(dir.path(), dir.File("run-numbers.ini"));
+    PortNumberTable ports(dir.Path(), dir.File("run-numbers.ini"));
     const int number = ports.NumberFor(location).number;
     if (number < 0 || number > 65535) {
         std::abort();

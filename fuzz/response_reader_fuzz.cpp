@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     app.b_running = 1;
     Session session;
     session.app = &app;
-    session.channel = channel.channel();
+    session.channel = channel.Channel();
     session.clock = &clock;
     std::array<char, 256> message{};
     if (reader == 0) {

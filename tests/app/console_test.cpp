@@ -73,7 +73,7 @@ std::vector<std::string> HeadlessArgs(const std::vector<std::string>& more) {
 }
 
 ProgramRun RunHeadless(const ConfigDir& config) {
-    return RunProgram(kProgram, HeadlessArgs({"--config-dir", config.path()}), "/");
+    return RunProgram(kProgram, HeadlessArgs({"--config-dir", config.Path()}), "/");
 }
 
 TEST(ConsoleProgramTest, CleanStartUpShowsNoMessage) {
@@ -116,7 +116,7 @@ TEST(ConsoleProgramTest, MessagesGoToStderrOneLineEachAndAFatalOneExitsTwo) {
         EXPECT_EQ(run.status, c.status);
         std::string expected = c.err;
         if (const size_t at = expected.find("{config}"); at != std::string::npos) {
-            expected.replace(at, 8, config.path());
+            expected.replace(at, 8, config.Path());
         }
         EXPECT_EQ(run.err, expected);
     }
@@ -132,7 +132,7 @@ public:
         }
     }
     std::string Program() const { return dir_.File("KorvaneAppDownload"); }
-    const std::string& path() const { return dir_.path(); }
+    const std::string& Path() const { return dir_.Path(); }
 
 private:
     TempDir dir_;
@@ -160,7 +160,7 @@ TEST(ConsoleProgramTest, SigningModuleIsLookedForBesideTheProgram) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CopiedProgram copy(c.modules);
-        const ProgramRun run = RunProgram(copy.Program(), HeadlessArgs({"--config-dir", config.path()}), "/");
+        const ProgramRun run = RunProgram(copy.Program(), HeadlessArgs({"--config-dir", config.Path()}), "/");
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
     }
@@ -170,14 +170,14 @@ TEST(ConsoleProgramTest, ConfigurationDefaultsToTheProgramsFolder) {
     ConfigDir config;
     CopiedProgram copy({kChannel, kUtility, kSigning});
     for (const char* name : {"KorvaneAppDownload.ini", "DevPath.ini", "SignedData.ini", "SignTool.ini", "keyPair.bin"}) {
-        fs::copy_file(config.File(name), copy.path() + "/" + name);
+        fs::copy_file(config.File(name), copy.Path() + "/" + name);
     }
     TempDir elsewhere;
-    EXPECT_EQ(RunProgram(copy.Program(), HeadlessArgs({}), elsewhere.path()).status, 0);
-    fs::remove(copy.path() + "/keyPair.bin");
-    const ProgramRun run = RunProgram(copy.Program(), HeadlessArgs({}), elsewhere.path());
+    EXPECT_EQ(RunProgram(copy.Program(), HeadlessArgs({}), elsewhere.Path()).status, 0);
+    fs::remove(copy.Path() + "/keyPair.bin");
+    const ProgramRun run = RunProgram(copy.Program(), HeadlessArgs({}), elsewhere.Path());
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "Cannot open (" + copy.path() + "/keyPair.bin).\n");
+    EXPECT_EQ(run.err, "Cannot open (" + copy.Path() + "/keyPair.bin).\n");
 }
 
 TEST(ConsoleProgramTest, SampleConfigurationMadeByTheScriptStartsCleanly) {

@@ -189,10 +189,10 @@ TEST_F(StartupTest, FirstFailingCheckShowsItsMessageAloneAndEndsStartUp) {
         c.arrange(caseConfig, caseModules);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        EXPECT_FALSE(caseApp.InitInstance(sink, caseConfig.path(), caseModules.path()));
+        EXPECT_FALSE(caseApp.InitInstance(sink, caseConfig.Path(), caseModules.Path()));
         std::vector<std::string> expected;
         for (const std::string& message : c.messages) {
-            expected.push_back(Expand(message, caseConfig.path(), caseModules.path()));
+            expected.push_back(Expand(message, caseConfig.Path(), caseModules.Path()));
         }
         EXPECT_EQ(sink.messages, expected);
         ExpectNothingAfter(caseApp, c.failsAt);
@@ -208,7 +208,7 @@ TEST_F(StartupTest, ExponentsOfFiveAndSixDigitsAreAccepted) {
         SetClientKey(config, kN, e);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        EXPECT_TRUE(caseApp.InitInstance(sink, config.path(), modules.path()));
+        EXPECT_TRUE(caseApp.InitInstance(sink, config.Path(), modules.Path()));
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(caseApp.rsaKeys.e, e);
     }
@@ -223,7 +223,7 @@ TEST_F(StartupTest, SigningToolOffNeedsNoSignToolIni) {
         SetEnable(config, enable);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        EXPECT_TRUE(caseApp.InitInstance(sink, config.path(), modules.path()));
+        EXPECT_TRUE(caseApp.InitInstance(sink, config.Path(), modules.Path()));
         EXPECT_TRUE(sink.messages.empty());
     }
 }

@@ -29,7 +29,7 @@ public:
         Link("Ruduvar9.so", kBuiltModules + "/Ruduvar9.so");
         Link("RERizu.so", kBuiltModules + "/RERizu.so");
     }
-    const std::string& path() const { return dir_.path(); }
+    const std::string& Path() const { return dir_.Path(); }
     void Link(const std::string& name, const std::string& target) const {
         Remove(name);
         std::filesystem::create_symlink(target, dir_.File(name));
@@ -57,11 +57,11 @@ protected:
         std::filesystem::current_path(savedCwd_);
     }
 
-    StartupRun Start() { return StartIn(config.path()); }
+    StartupRun Start() { return StartIn(config.Path()); }
     StartupRun StartIn(const std::string& configDir) {
         RecordingMessageSink sink;
         StartupRun run;
-        run.started = app.InitInstance(sink, configDir, modules.path());
+        run.started = app.InitInstance(sink, configDir, modules.Path());
         run.messages = sink.messages;
         return run;
     }

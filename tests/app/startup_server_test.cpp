@@ -31,7 +31,7 @@ protected:
     }
     void Publish() {
         std::string error;
-        ASSERT_TRUE(sim::PublishDemoImages(server, config.path(), images, true, error)) << error;
+        ASSERT_TRUE(sim::PublishDemoImages(server, config.Path(), images, true, error)) << error;
     }
     std::string Url(const char* path) const { return server.BaseUrl() + path; }
 
@@ -118,7 +118,7 @@ TEST_F(ServerStartupTest, FailuresEndStartUpWithTheirMessages) {
         c.arrange(server, config);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        EXPECT_EQ(caseApp.InitInstance(sink, config.path(), modules.path()), c.started);
+        EXPECT_EQ(caseApp.InitInstance(sink, config.Path(), modules.Path()), c.started);
         EXPECT_EQ(sink.messages, c.messages);
         if (c.started) {
             EXPECT_EQ(caseApp.b_appLoaded, 0);
@@ -166,7 +166,7 @@ TEST_F(ServerStartupTest, IdentityKeysMustBePresentAndFitTheirFields) {
         config.SetDevPath("TUSN", "CUSOMTER_ID", c.customerId);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        EXPECT_EQ(caseApp.InitInstance(sink, config.path(), modules.path()), c.messages.empty());
+        EXPECT_EQ(caseApp.InitInstance(sink, config.Path(), modules.Path()), c.messages.empty());
         EXPECT_EQ(sink.messages, c.messages);
         EXPECT_EQ(caseApp.b_checkTUSN, 1);
         if (c.messages.empty()) {

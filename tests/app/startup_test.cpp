@@ -36,7 +36,7 @@ TEST_F(StartupTest, CleanStartHoldsPathsModulesAndKeys) {
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
 
-    EXPECT_EQ(app.exeDir, config.path());
+    EXPECT_EQ(app.exeDir, config.Path());
     EXPECT_EQ(app.iniPath, config.File("KorvaneAppDownload.ini"));
     EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
     EXPECT_EQ(app.signToolIniPath, config.File("SignTool.ini"));
@@ -62,8 +62,8 @@ TEST_F(StartupTest, CleanStartHoldsPathsModulesAndKeys) {
     // The channel module finds its port-number table in the configuration folder, and
     // "./DevPath.ini" names the file there.
     ASSERT_NE(std::getenv("KORVANE_CONFIG_DIR"), nullptr);
-    EXPECT_EQ(std::string(std::getenv("KORVANE_CONFIG_DIR")), config.path());
-    EXPECT_EQ(fs::current_path(), fs::path(config.path()));
+    EXPECT_EQ(std::string(std::getenv("KORVANE_CONFIG_DIR")), config.Path());
+    EXPECT_EQ(fs::current_path(), fs::path(config.Path()));
 }
 
 // Sessions share bulk-data signatures unless the environment turns it off with exactly "0";
@@ -116,7 +116,7 @@ TEST_F(StartupTest, RunSwitchesAreOnOnlyForExactlyOne) {
         config.SetAppLoad("DownloadApp", v.value);
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        const bool started = caseApp.InitInstance(sink, config.path(), modules.path());
+        const bool started = caseApp.InitInstance(sink, config.Path(), modules.Path());
         for (const Case& s : switches) {
             EXPECT_EQ(caseApp.*s.member, v.expected) << s.key << "=" << v.value;
         }
@@ -139,12 +139,12 @@ TEST_F(StartupTest, ConfigurationFolderIsUsedWhateverTheCurrentDirectory) {
     config.SetAppLoad("FileSystemPart1Init", "1");
     config.SetAppLoad("FilePush1", "1");
     config.SetAppLoad("FilePath1", "data");
-    fs::current_path(elsewhere.path());
+    fs::current_path(elsewhere.Path());
 
     const StartupRun run = Start();
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(app.filePath1, config.path() + "/data");
+    EXPECT_EQ(app.filePath1, config.Path() + "/data");
     ASSERT_EQ(app.fileList1.size(), 1u);
     EXPECT_STREQ(app.fileList1[0].szName.data(), "payload.bin");
 }
@@ -155,11 +155,11 @@ TEST_F(StartupTest, RelativeConfigurationFolderStaysValidAfterStartUp) {
     config.SetAppLoad("FilePush1", "1");
     config.SetAppLoad("FilePath1", "data");
     WriteText(config.File("data/payload.bin"), "payload");
-    fs::current_path(fs::path(config.path()).parent_path());
+    fs::current_path(fs::path(config.Path()).parent_path());
 
-    const StartupRun run = StartIn(fs::path(config.path()).filename().string());
+    const StartupRun run = StartIn(fs::path(config.Path()).filename().string());
     ASSERT_TRUE(run.started);
-    EXPECT_EQ(app.exeDir, config.path());
+    EXPECT_EQ(app.exeDir, config.Path());
     EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
     EXPECT_EQ(app.fileList1.size(), 1u);
 }
@@ -201,7 +201,7 @@ TEST_F(StartupTest, FileSystemKeysAreReadOnlyWhenFileDownloadIsOn) {
     config.SetAppLoad("FileDownload", "1");
     CKorvaneAppDownloadApp on;
     RecordingMessageSink sink;
-    ASSERT_TRUE(on.InitInstance(sink, config.path(), modules.path()));
+    ASSERT_TRUE(on.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(on.b_fileDownload, 1);
     EXPECT_EQ(on.b_fsPart1Init, 1);
@@ -209,9 +209,9 @@ TEST_F(StartupTest, FileSystemKeysAreReadOnlyWhenFileDownloadIsOn) {
     EXPECT_EQ(on.targetPath1, "C:");
     EXPECT_EQ(on.targetPath2, "D:/fonts");
     EXPECT_EQ(on.targetPath3, "C:/audio");
-    EXPECT_EQ(on.filePath1, config.path() + "/one");
-    EXPECT_EQ(on.filePath2, config.path() + "/two");
-    EXPECT_EQ(on.filePath3, config.path() + "/three");
+    EXPECT_EQ(on.filePath1, config.Path() + "/one");
+    EXPECT_EQ(on.filePath2, config.Path() + "/two");
+    EXPECT_EQ(on.filePath3, config.Path() + "/three");
     EXPECT_EQ(on.spiFlashSize, 16);
     EXPECT_EQ(on.fsPart1Address, 512);
     EXPECT_EQ(on.fsPart2Address, -4);
@@ -232,7 +232,7 @@ TEST_F(StartupTest, FileDownloadWithoutPartitionsWarnsAndGoesOn) {
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.messages, std::vector<std::string>{"Please reset the file system configuration"});
     config.SetAppLoad("FileSystemPart2Init", "1");
-    EXPECT_TRUE(StartIn(config.path()).messages.empty());
+    EXPECT_TRUE(StartIn(config.Path()).messages.empty());
 }
 
 TEST_F(StartupTest, FileThatCannotBeLoadedIsReportedPerSetAndStartUpGoesOn) {
@@ -278,7 +278,7 @@ TEST_F(StartupTest, LogoKeysAreReadAndTheBlockBuiltWhenDownloadLogoIsOn) {
     config.SetAppLoad("DownloadLogo", "1");
     CKorvaneAppDownloadApp on;
     RecordingMessageSink sink;
-    ASSERT_TRUE(on.InitInstance(sink, config.path(), modules.path()));
+    ASSERT_TRUE(on.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(on.b_logoLoaded, 1);
     EXPECT_EQ(on.logoLeft, 5);  // from PointLetf, spelled so
@@ -318,7 +318,7 @@ TEST_F(StartupTest, AudioFileIsLoadedOrReported) {
     WriteText(config.File("voice.amr"), "#!AMR\n");
     CKorvaneAppDownloadApp loaded;
     RecordingMessageSink sink;
-    ASSERT_TRUE(loaded.InitInstance(sink, config.path(), modules.path()));
+    ASSERT_TRUE(loaded.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(loaded.b_amrLoaded, 1);
     EXPECT_EQ(loaded.amrSize, 6);
@@ -363,7 +363,7 @@ TEST_F(StartupTest, BindingTableHoldsAtMostTenEntries) {
         }
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        ASSERT_TRUE(caseApp.InitInstance(sink, caseConfig.path(), modules.path()));
+        ASSERT_TRUE(caseApp.InitInstance(sink, caseConfig.Path(), modules.Path()));
         EXPECT_EQ(caseApp.bindingCount, c.expectedCount);
         for (int i = 0; i < 10; ++i) {
             const bool filled = i < std::min(c.entries, c.expectedCount);
@@ -402,7 +402,7 @@ TEST_F(StartupTest, OddFilesAndValuesNeitherCrashNorOverrun) {
         config.SetDevPath("DATABASE", "URL_A", "http://" + std::string(400, 'u'));
         CKorvaneAppDownloadApp caseApp;
         RecordingMessageSink sink;
-        ASSERT_TRUE(caseApp.InitInstance(sink, config.path(), modules.path()));
+        ASSERT_TRUE(caseApp.InitInstance(sink, config.Path(), modules.Path()));
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(caseApp.b_runApp, c.expectedRunApp);
         EXPECT_TRUE(caseApp.rsaKeys.p.empty());

@@ -721,7 +721,7 @@ TEST_F(MainProcessTest, StopDuringAnImageEndsWithTheImageCodeAndAnEmptyMessage) 
     });
     Run();
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 6000 "}));
-    EXPECT_EQ(rig.channel.writes().size(), 5u) << "5, 48, start and two data packets; nothing after the stop";
+    EXPECT_EQ(rig.channel.Writes().size(), 5u) << "5, 48, start and two data packets; nothing after the stop";
 }
 
 // ---- what the session tells its record keepers ----
@@ -789,7 +789,7 @@ TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) 
     _THREAD_PARA_T para;
     para.pApp = &rig.app;
     para.nPort = 9;
-    para.pChannel = rig.channel.channel();
+    para.pChannel = rig.channel.Channel();
     para.bStop = true;  // keeps the system clock's 1000 ms pause from running
     EXPECT_EQ(MainProcess(&para), 0);
     EXPECT_TRUE(para.bFinished.load());

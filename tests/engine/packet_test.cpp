@@ -73,7 +73,7 @@ TEST(PacketEscape, EscapesOnlyFlagAndEscapeBytes) {
         const size_t written = escape_frame(out.data(), c.in.data(), c.in.size());
         out.resize(written);
         EXPECT_EQ(out, c.out);
-        EXPECT_EQ(escaped_length(c.in.data(), c.in.size()), c.out.size());
+        EXPECT_EQ(EscapedLength(c.in.data(), c.in.size()), c.out.size());
     }
 }
 
@@ -86,7 +86,7 @@ TEST(PacketEscape, WorstCaseDoublesAndMatchesIndependentStuffing) {
         out.resize(escape_frame(out.data(), in.data(), in.size()));
         EXPECT_EQ(out, testing::Stuff(in));
     }
-    EXPECT_EQ(escaped_length(flags.data(), flags.size()), 200U);
+    EXPECT_EQ(EscapedLength(flags.data(), flags.size()), 200U);
 }
 
 // ---- payloads ----

@@ -247,7 +247,7 @@ TEST_F(ReaderTest, LostPortEndsTheWaitAtOnce) {
         std::array<char, 64> message{};
         EXPECT_EQ(check_response(rig.session, {}, message, nullptr), -1);
         EXPECT_EQ(std::string(BufferText(message)), kMsgPortLost);
-        EXPECT_LE(rig.channel.read_calls(), 4);
+        EXPECT_LE(rig.channel.ReadCalls(), 4);
     }
 }
 
@@ -345,21 +345,21 @@ TEST_F(TextReplyTest, TimeOutStopAndLostPort) {
     std::array<char, 64> tusn{};
     EXPECT_EQ(read_tusn_reply(stopped.session, message, tusn), -1);
     EXPECT_EQ(std::string(BufferText(message)), "before");
-    EXPECT_EQ(stopped.channel.read_calls(), 0);
+    EXPECT_EQ(stopped.channel.ReadCalls(), 0);
 
     testing::SessionRig lost;
     lost.channel.FailReads(true);
     EXPECT_EQ(wait_okay(lost.session, message), -1);
     EXPECT_EQ(std::string(BufferText(message)), kMsgPortLost);
-    EXPECT_EQ(lost.channel.read_calls(), 1);
+    EXPECT_EQ(lost.channel.ReadCalls(), 1);
 }
 
 TEST(WriteBytesTest, WritesWholeBuffersAndTellsAFailedWriteFromAStuckTerminal) {
     testing::SessionRig rig;
     const Bytes command = ToBytes("GOTO FASTBOOT");
     EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kWritten);
-    ASSERT_EQ(rig.channel.writes().size(), 1U);
-    EXPECT_EQ(rig.channel.writes()[0], command);
+    ASSERT_EQ(rig.channel.Writes().size(), 1U);
+    EXPECT_EQ(rig.channel.Writes()[0], command);
 
     rig.channel.FailWrites(true);
     EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kPortLost);

@@ -254,7 +254,7 @@ TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsIts
     EXPECT_EQ(send_image(rig.session, image, message), -1);
     EXPECT_LT(std::chrono::steady_clock::now() - sending, 1s);
     EXPECT_EQ(message[0], '\0');
-    EXPECT_TRUE(rig.channel.writes().empty());
+    EXPECT_TRUE(rig.channel.Writes().empty());
     testing::OpenSignGate();
     EXPECT_GT(other.get(), 0);
 }

@@ -139,7 +139,7 @@ TEST_F(TransferTest, ImageSetsTheTenSecondTimeOutAndKeepsIt) {
     EXPECT_GT(rig_.clock.Now() - start, 10000U);
     EXPECT_LE(rig_.clock.Now() - start, 10010U);
     EXPECT_EQ(rig_.session.response_timeout, kImageTimeoutMs);
-    EXPECT_EQ(rig_.channel.writes().size(), 1U);  // no data after an unanswered start
+    EXPECT_EQ(rig_.channel.Writes().size(), 1U);  // no data after an unanswered start
 }
 
 TEST_F(TransferTest, ImageShorterThanItsHeaderIsRefusedBeforeSending) {
@@ -147,7 +147,7 @@ TEST_F(TransferTest, ImageShorterThanItsHeaderIsRefusedBeforeSending) {
         rig_.session.response_timeout = 5000;
         EXPECT_EQ(send_image(rig_.session, Image(size), message_), -1);
         EXPECT_EQ(Message(), "image too short (" + std::to_string(size) + " bytes)");
-        EXPECT_TRUE(rig_.channel.writes().empty());
+        EXPECT_TRUE(rig_.channel.Writes().empty());
         EXPECT_EQ(rig_.session.response_timeout, 5000U);
     }
 }
@@ -208,7 +208,7 @@ TEST_F(TransferTest, RefusedWriteFailsAtOnce) {
     rig_.channel.FailWrites(true);
     EXPECT_EQ(send_block(rig_.session, kCmdLogo, Pattern(10), message_), -1);
     EXPECT_EQ(Message(), kMsgPortLost);
-    EXPECT_EQ(rig_.channel.read_calls(), 0);
+    EXPECT_EQ(rig_.channel.ReadCalls(), 0);
 }
 
 // A terminal that is still there but takes no data is not reported as unplugged.
@@ -216,7 +216,7 @@ TEST_F(TransferTest, StuckWriteHasItsOwnMessage) {
     rig_.channel.StallWrites();
     EXPECT_EQ(send_block(rig_.session, kCmdLogo, Pattern(10), message_), -1);
     EXPECT_EQ(Message(), kMsgWriteTimeOut);
-    EXPECT_EQ(rig_.channel.read_calls(), 0);
+    EXPECT_EQ(rig_.channel.ReadCalls(), 0);
 }
 
 // ---- the next packet is built while the current one is answered ----
@@ -234,7 +234,7 @@ const testing::ScriptedChannel* g_link_channel = nullptr;
 
 int RecordingSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
                   uint8_t signature[96]) {
-    g_link_events->push_back({LinkEvent::Kind::kSign, Bytes(data, data + length), g_link_channel->read_calls()});
+    g_link_events->push_back({LinkEvent::Kind::kSign, Bytes(data, data + length), g_link_channel->ReadCalls()});
     return testing::FakeSign(key_pair, data, length, flags, signature);
 }
 
@@ -257,7 +257,7 @@ protected:
             ASSERT_TRUE(packet) << "undecodable frame";
             events_.push_back({LinkEvent::Kind::kWrite, Bytes(packet->bytes.begin() + kSignedRegionOffset,
                                                               packet->bytes.end() - kCrcSize),
-                               rig_.channel.read_calls()});
+                               rig_.channel.ReadCalls()});
             packets_.push_back(*packet);
             rig_.channel.Arrive(answer(*packet, packets_.size() - 1));
         });
@@ -443,13 +443,13 @@ TEST_F(TransferTest, EraseWaitsForASecondAnswerUnlessTheFirstIsEmpty) {
         }
         const uint32_t start = rig.clock.Now();
         EXPECT_EQ(send_record(rig.session, kCmdErase, EraseRecord(), message), c.result) << c.name;
-        ASSERT_EQ(rig.channel.writes().size(), 1U);
-        const auto packet = testing::DecodeCommandFrame(rig.channel.writes()[0]);
+        ASSERT_EQ(rig.channel.Writes().size(), 1U);
+        const auto packet = testing::DecodeCommandFrame(rig.channel.Writes()[0]);
         ASSERT_TRUE(packet);
         const Record erase = EraseRecord();
         EXPECT_EQ(packet->payload, Bytes(erase.begin(), erase.end()));
         if (c.final_timeout == 0) {
-            EXPECT_TRUE(rig.channel.pending()) << c.name;
+            EXPECT_TRUE(rig.channel.Pending()) << c.name;
         } else {
             // Nothing more came: the final wait ran for its own time-out.
             EXPECT_EQ(std::string(BufferText(message)), kMsgTimeOut) << c.name;
@@ -588,7 +588,7 @@ TEST_F(TransferTest, SendCommandReturnsTheAnswersData) {
     });
     std::array<uint8_t, 256> data{};
     uint32_t length = 0;
-    EXPECT_EQ(send_command(rig_.session, kCmdSecureBootQuery, kSecureBootPayload, data, message_, &length), 0);
+    EXPECT_EQ(SendCommand(rig_.session, kCmdSecureBootQuery, kSecureBootPayload, data, message_, &length), 0);
     EXPECT_EQ(BufferText(std::span<const uint8_t>(data.data(), length)), "Secure boot disable!");
     ASSERT_EQ(packets_.size(), 1U);
     EXPECT_EQ(packets_[0].payload, Bytes(16, 0));

@@ -121,7 +121,7 @@ TEST(HttpClientTest, AnswerLongerThanTheCapIsRefused) {
 // A failed transfer leaves a trace line naming libcurl's error and the HTTP status.
 TEST(HttpClientTest, FailuresAreTraced) {
     testing::TempDir dir;
-    const std::string traceFile = dir.path() + "/trace.txt";
+    const std::string traceFile = dir.Path() + "/trace.txt";
     testing::ScopedEnv file("KORVANE_TRACE_FILE", traceFile);
     TraceReconfigure();
     ImageServerRig rig;

@@ -198,7 +198,7 @@ TEST_F(LogoTest, BitmapsThatAreNotUncompressed16BitInsideTheFileAreRefused) {
 TEST_F(LogoTest, MissingFileOrFolderIsRefused) {
     app.logoPath = dir.File("none.bmp");
     EXPECT_EQ(LoadLogo(app), 0);
-    app.logoPath = dir.path();
+    app.logoPath = dir.Path();
     EXPECT_EQ(LoadLogo(app), 0);
     ExpectNoLogo();
 }
@@ -256,7 +256,7 @@ TEST_F(FileSetTest, GetFileLengthAndReadFileBytes) {
     WriteText(path, "hello");
     EXPECT_EQ(GetFileLength(path), 5u);
     EXPECT_EQ(GetFileLength(dir.File("missing")), 0u);
-    EXPECT_EQ(GetFileLength(dir.path()), 0u);
+    EXPECT_EQ(GetFileLength(dir.Path()), 0u);
 
     std::vector<uint8_t> buffer(8, 0);
     EXPECT_EQ(ReadFileBytes(path, 5, buffer.data()), 1);

@@ -63,7 +63,7 @@ TEST(AppModeEndToEnd, TerminalsRunningTheirApplicationAreIdentifiedAndSentIntoTh
     };
 
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     // When the first terminal changed into its loader: before its "OKAY" left.
     std::atomic<int64_t> loader_entered_ns{0};
     const auto note_loader_entry = [&](int, const sim::TerminalEvent& event) {

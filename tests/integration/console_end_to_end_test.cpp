@@ -111,7 +111,7 @@ private:
 class ConsoleEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(bench_.ok()) << bench_.error;
+        ASSERT_TRUE(bench_.Ok()) << bench_.error;
         const KeyPairBlock& keyPair = ProcessKeyPair();
         config_.WriteBytes("keyPair.bin", std::vector<uint8_t>(keyPair.begin(), keyPair.end()));
         config_.WriteBytes("logo.bmp", MakeBitmap16({.width = 20, .height = 10}));
@@ -154,7 +154,7 @@ protected:
     }
 
     std::vector<std::string> Args(std::vector<std::string> more) const {
-        std::vector<std::string> args = {"--headless", "--config-dir", config_.path()};
+        std::vector<std::string> args = {"--headless", "--config-dir", config_.Path()};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
@@ -411,7 +411,7 @@ protected:
     }
 
     std::vector<std::string> WindowArgs(std::vector<std::string> more) const {
-        std::vector<std::string> args = {"--autostart", "--config-dir", config_.path()};
+        std::vector<std::string> args = {"--autostart", "--config-dir", config_.Path()};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }

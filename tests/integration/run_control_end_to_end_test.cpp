@@ -90,7 +90,7 @@ class RunControlEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         savedCwd_ = std::filesystem::current_path();
-        ASSERT_TRUE(bench_.ok()) << bench_.error;
+        ASSERT_TRUE(bench_.Ok()) << bench_.error;
         const KeyPairBlock& keyPair = ProcessKeyPair();
         config_.WriteBytes("keyPair.bin", std::vector<uint8_t>(keyPair.begin(), keyPair.end()));
         // A logo and one file set written into two partitions.
@@ -111,7 +111,7 @@ protected:
             config_.SetAppLoad(key, value);
         }
         RecordingMessageSink startup;
-        ASSERT_TRUE(app_.InitInstance(startup, config_.path(), KORVANE_MODULE_DIR))
+        ASSERT_TRUE(app_.InitInstance(startup, config_.Path(), KORVANE_MODULE_DIR))
             << (startup.messages.empty() ? "" : startup.messages.back());
         front_ = std::make_unique<FrontEnd>(app_, bench_, noRealPorts_);
     }

@@ -59,7 +59,7 @@ protected:
     void AnswerList(const std::string& answer, ServeFault fault = ServeFault::kNone) {
         rig_.server.Serve("/images", answer, fault);
     }
-    bool StartUp() { return app_.InitInstance(sink_, config_.path(), KORVANE_MODULE_DIR); }
+    bool StartUp() { return app_.InitInstance(sink_, config_.Path(), KORVANE_MODULE_DIR); }
 
     testing::ImageServerRig rig_;
     testing::ConfigDir config_;
@@ -87,7 +87,7 @@ TEST_F(ServerImagesStartupTest, OneUrlLoadsTheMainImageAloneWithoutMd5_2) {
         AnswerList(answer);
         CKorvaneAppDownloadApp app;
         RecordingSink sink;
-        ASSERT_TRUE(app.InitInstance(sink, config_.path(), KORVANE_MODULE_DIR))
+        ASSERT_TRUE(app.InitInstance(sink, config_.Path(), KORVANE_MODULE_DIR))
             << ::testing::PrintToString(sink.messages);
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(app.b_appLoaded, 1);
@@ -108,7 +108,7 @@ TEST_F(ServerImagesStartupTest, RefusingOrSilentListServerEndsStartUp) {
         AnswerList(c.answer, c.fault);
         CKorvaneAppDownloadApp app;
         RecordingSink sink;
-        EXPECT_FALSE(app.InitInstance(sink, config_.path(), KORVANE_MODULE_DIR));
+        EXPECT_FALSE(app.InitInstance(sink, config_.Path(), KORVANE_MODULE_DIR));
         EXPECT_EQ(sink.messages, std::vector<std::string>{kServerFailed});
         app.ExitInstance();
     }
@@ -161,7 +161,7 @@ TEST_F(ServerImagesStartupTest, Md5ValuesOfTheConfigurationDecide) {
         config_.SetDevPath("APP", c.key, c.value);
         CKorvaneAppDownloadApp app;
         RecordingSink sink;
-        EXPECT_FALSE(app.InitInstance(sink, config_.path(), KORVANE_MODULE_DIR));
+        EXPECT_FALSE(app.InitInstance(sink, config_.Path(), KORVANE_MODULE_DIR));
         EXPECT_EQ(sink.messages, c.messages);
         app.ExitInstance();
     }
@@ -182,10 +182,10 @@ TEST(DemoImagesStartupTest, PublishedSamplesPassStartUp) {
     testing::ImageServerRig rig;
     sim::DemoImages images{sim::MakeSampleImage("main", 3000), sim::MakeSampleImage("second", 500)};
     std::string error;
-    ASSERT_TRUE(sim::PublishDemoImages(rig.server, config.path(), images, true, error)) << error;
+    ASSERT_TRUE(sim::PublishDemoImages(rig.server, config.Path(), images, true, error)) << error;
     CKorvaneAppDownloadApp app;
     RecordingSink sink;
-    ASSERT_TRUE(app.InitInstance(sink, config.path(), KORVANE_MODULE_DIR)) << ::testing::PrintToString(sink.messages);
+    ASSERT_TRUE(app.InitInstance(sink, config.Path(), KORVANE_MODULE_DIR)) << ::testing::PrintToString(sink.messages);
     EXPECT_EQ(app.b_appLoaded, 1);
     EXPECT_EQ(app.imageCount, 2);
     EXPECT_EQ(app.mainImage, images.main);

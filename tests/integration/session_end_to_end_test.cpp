@@ -170,7 +170,7 @@ TEST(SessionEndToEnd, ConfigurationsSendTheirCommandsAndEndAsExpected) {
     };
 
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     std::vector<std::unique_ptr<SimSession>> sessions;
     int port = 1;
     for (const Configuration& c : configurations) {
@@ -197,7 +197,7 @@ TEST(SessionEndToEnd, ConfigurationsSendTheirCommandsAndEndAsExpected) {
 
 TEST(SessionEndToEnd, ImageIsStoredByteForByteFromItsLoadAddress) {
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     SimSession session(bench, 3, LoaderTerminal());
     UseImages(session.app, 1537);
     ASSERT_TRUE(session.Start()) << session.error;
@@ -218,7 +218,7 @@ TEST(SessionEndToEnd, ImageIsStoredByteForByteFromItsLoadAddress) {
 
 TEST(SessionEndToEnd, EveryConfiguredItemIsStoredOnTheTerminal) {
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     SimSession session(bench, 4, LoaderTerminal());
     ConfigureEverything(session.app);
     ASSERT_TRUE(session.Start()) << session.error;
@@ -258,7 +258,7 @@ TEST(SessionEndToEnd, EveryConfiguredItemIsStoredOnTheTerminal) {
 
 TEST(SessionEndToEnd, LoadedLocalFilesArriveAsLoaded) {
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     TempDir files;
     const std::vector<uint8_t> bitmap = MakeBitmap16({});
     std::ofstream(files.File("logo.bmp"), std::ios::binary)
@@ -309,7 +309,7 @@ TEST(SessionEndToEnd, LoadedLocalFilesArriveAsLoaded) {
 // each distinct packet was signed once for all of them.
 TEST(SessionEndToEnd, TerminalsTakingTheSameImagesShareTheirSignatures) {
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     const auto shared = std::make_shared<SignatureCache>();
     std::vector<std::unique_ptr<SimSession>> sessions;
     for (int port = 11; port < 17; ++port) {
@@ -340,7 +340,7 @@ TEST(SessionEndToEnd, StopMidTransferEndsTheSessionWithinOneReadWait) {
         {"run stopped", [](SimSession& s) { s.app.b_running = 0; }},
     };
     SimBench bench;
-    ASSERT_TRUE(bench.ok()) << bench.error;
+    ASSERT_TRUE(bench.Ok()) << bench.error;
     int port = 6;
     for (const auto& [name, stop] : stops) {
         SCOPED_TRACE(name);

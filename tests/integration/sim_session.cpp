@@ -90,7 +90,7 @@ SimBench::SimBench() {
     std::ofstream(key_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(key_pair.data()), static_cast<std::streamsize>(key_pair.size()));
     check = sim::LoadKeySignatureCheck(key_file, error);
-    if (!LoadRealModules().ok()) {
+    if (!LoadRealModules().Ok()) {
         error = LoadRealModules().error;
     }
 }
@@ -141,8 +141,8 @@ bool SimSession::Start() {
 
 bool SimSession::OpenChannel() {
     const RealModules& modules = LoadRealModules();
-    if (!bench_.ok() || !modules.ok() || !error.empty()) {
-        error = !bench_.ok() ? bench_.error : !modules.ok() ? modules.error : error;
+    if (!bench_.Ok() || !modules.Ok() || !error.empty()) {
+        error = !bench_.Ok() ? bench_.error : !modules.Ok() ? modules.error : error;
         return false;
     }
     if (!terminal->Plug(error)) {

@@ -30,7 +30,7 @@ struct RealModules {
     ReleaseChannelFn release_channel = nullptr;
     SignFn sign = nullptr;
     std::string error;  // why something is missing
-    bool ok() const { return create_channel != nullptr && release_channel != nullptr && sign != nullptr; }
+    bool Ok() const { return create_channel != nullptr && release_channel != nullptr && sign != nullptr; }
 };
 const RealModules& LoadRealModules();
 
@@ -46,7 +46,7 @@ public:
     SimBench(const SimBench&) = delete;
     SimBench& operator=(const SimBench&) = delete;
 
-    bool ok() const { return error.empty(); }
+    bool Ok() const { return error.empty(); }
     std::string error;
     TempDir dir;
     std::string ports_dir;

@@ -127,7 +127,7 @@ protected:
     IChannel* channel_ = nullptr;
     PseudoTerminal terminal_;
     testing::TempDir ports_;
-    testing::ScopedEnv virtual_ports_{"KORVANE_VIRTUAL_PORTS", ports_.path()};
+    testing::ScopedEnv virtual_ports_{"KORVANE_VIRTUAL_PORTS", ports_.Path()};
 };
 
 TEST_F(ChannelModuleTest, EveryByteValuePassesBothWaysUnchanged) {

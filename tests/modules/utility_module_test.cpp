@@ -127,7 +127,7 @@ TEST_F(UtilityModuleTest, GetIniStringWDefaultsAndDegenerateBuffers) {
 
 TEST_F(UtilityModuleTest, WriteThenReadWithWindowsSeparators) {
     std::filesystem::create_directory(dir_.File("cfg"));
-    const std::u16string path = Utf16(dir_.path() + "\\cfg\\SignedData.ini");
+    const std::u16string path = Utf16(dir_.Path() + "\\cfg\\SignedData.ini");
     auto write = Entry<RERizu_WriteIniStringWFn>("RERizu_WriteIniStringW");
     auto get = Entry<RERizu_GetIniStringWFn>("RERizu_GetIniStringW");
     ASSERT_EQ(write(u"AppLoad Info", u"35.8192", u"0a1b", path.c_str()), 1);

@@ -24,7 +24,7 @@ using testing::TempDir;
 
 // The \\?\ form of a file in the folder: the only way to name "COM7.desc" as a file.
 std::string LiteralPath(const TempDir& dir, const std::string& name) {
-    std::string path = "\\\\?\\" + dir.path() + "\\" + name;
+    std::string path = "\\\\?\\" + dir.Path() + "\\" + name;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
@@ -45,7 +45,7 @@ TEST(VirtualPortsWindows, EveryComDescFileIsAPortOpenedAsItsDevice) {
     WriteLiteral(ports, "COM8", "no extension");
     ASSERT_NE(::CreateDirectoryW(Wide(LiteralPath(ports, "COM4.desc")).c_str(), nullptr), 0);
 
-    const auto list = ListVirtualPorts(ports.path());
+    const auto list = ListVirtualPorts(ports.Path());
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].number, 3);
     EXPECT_EQ(list[0].description, "Modem");
@@ -56,10 +56,10 @@ TEST(VirtualPortsWindows, EveryComDescFileIsAPortOpenedAsItsDevice) {
     EXPECT_EQ(list[2].description, "");
 
     // The folder given with a trailing separator, or already in its literal form.
-    EXPECT_EQ(ListVirtualPorts(ports.path() + "\\").size(), 3u);
+    EXPECT_EQ(ListVirtualPorts(ports.Path() + "\\").size(), 3u);
     EXPECT_EQ(ListVirtualPorts(LiteralPath(ports, "")).size(), 3u);
     EXPECT_TRUE(ListVirtualPorts("").empty());
-    EXPECT_TRUE(ListVirtualPorts(ports.path() + "\\missing").empty());
+    EXPECT_TRUE(ListVirtualPorts(ports.Path() + "\\missing").empty());
 }
 
 TEST(DeviceForPortWindows, EveryValidNumberIsItsComDevice) {
@@ -98,7 +98,7 @@ TEST(ReplaceFileWindows, ReplacesAFileThatAReaderHoldsOpen) {
 
     // No temporary file is left behind.
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW(Wide(dir.path() + "\\*.tmp").c_str(), &found);
+    HANDLE search = ::FindFirstFileW(Wide(dir.Path() + "\\*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE);
     if (search != INVALID_HANDLE_VALUE) {
         ::FindClose(search);
@@ -109,13 +109,13 @@ TEST(ReplaceFileWindows, PathsOutsideTheCodePageNameTheRightFile) {
     TempDir dir;
     const std::string name = "\xE4\xB8\xB2\xE5\x8F\xA3-caf\xC3\xA9.ini";  // CJK and Latin letters
     ASSERT_TRUE(ReplaceFileAtomically(dir.File(name), "x=1\n"));
-    EXPECT_NE(::GetFileAttributesW((Wide(dir.path()) + L"\\\u4e32\u53e3-caf\u00e9.ini").c_str()),
+    EXPECT_NE(::GetFileAttributesW((Wide(dir.Path()) + L"\\\u4e32\u53e3-caf\u00e9.ini").c_str()),
               INVALID_FILE_ATTRIBUTES);
     const FileContents read = ReadWholeFile(dir.File(name), 1024);
     EXPECT_EQ(read.status, FileContents::kRead);
     EXPECT_EQ(read.bytes, "x=1\n");
     EXPECT_EQ(ReadWholeFile(dir.File("absent.ini"), 1024).status, FileContents::kMissing);
-    EXPECT_EQ(ReadWholeFile(dir.path(), 1024).status, FileContents::kFailed);  // a folder
+    EXPECT_EQ(ReadWholeFile(dir.Path(), 1024).status, FileContents::kFailed);  // a folder
     EXPECT_EQ(ReadWholeFile(dir.File(name), 3).status, FileContents::kFailed);   // too large
 }
 

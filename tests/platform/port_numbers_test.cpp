@@ -33,7 +33,7 @@ TEST(PortNumberFromName, AcceptsOnlyComAndANumber) {
 class PortTableTest : public ::testing::Test {
 protected:
     void TearDown() override { Table().ForgetRunNumbers(); }
-    PortNumberTable Table() const { return PortNumberTable(config_.path(), RunFile()); }
+    PortNumberTable Table() const { return PortNumberTable(config_.Path(), RunFile()); }
     int NumberFor(const std::string& location) const { return Table().NumberFor(location).number; }
     std::string TableFile() const { return config_.File("ComPorts.ini"); }
     std::string RunFile() const { return run_.File("ComPorts-run.ini"); }
@@ -51,7 +51,7 @@ TEST_F(PortTableTest, NewLocationsGetTheLowestFreeNumberOnce) {
     EXPECT_EQ(ReadBytes(TableFile()),
               "[Ports]\npci-0000:00:14.0-usb-0:1:1.0=COM1\npci-0000:00:14.0-usb-0:2:1.0=COM2\n");
     // A second table object over the same folder (another thread, the channel module) agrees.
-    EXPECT_EQ(PortNumberTable(config_.path()).LocationOf(2), "pci-0000:00:14.0-usb-0:2:1.0");
+    EXPECT_EQ(PortNumberTable(config_.Path()).LocationOf(2), "pci-0000:00:14.0-usb-0:2:1.0");
     EXPECT_EQ(Table().LocationOf(3), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(RunFile()));
 }
@@ -93,7 +93,7 @@ TEST_F(PortTableTest, NumbersTheTableCannotStoreHoldForTheRun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string folder = c.table.empty() ? config_.File("missing") : config_.path();
+        const std::string folder = c.table.empty() ? config_.File("missing") : config_.Path();
         if (!c.table.empty()) {
             WriteBytes(TableFile(), c.table);
         }
@@ -135,7 +135,7 @@ TEST_F(PortTableTest, RelocateMovesAnEntryToTheNameThePortIsNowKnownBy) {
 TEST_F(PortTableTest, PresentVirtualPortNumbersAreTaken) {
     TempDir ports;
     fs::create_symlink("/dev/null", ports.File("COM1"));
-    ScopedEnv virtual_ports("KORVANE_VIRTUAL_PORTS", ports.path());
+    ScopedEnv virtual_ports("KORVANE_VIRTUAL_PORTS", ports.Path());
     EXPECT_EQ(NumberFor("usb-a"), 2);
 }
 
@@ -160,7 +160,7 @@ TEST(VirtualPorts, OnlyComLinksToCharacterDevicesCount) {
     fs::create_symlink("/dev/null", ports.File("ttyUSB0"));
     WriteBytes(ports.File("COM3.desc"), "left over");
 
-    const auto list = ListVirtualPorts(ports.path());
+    const auto list = ListVirtualPorts(ports.Path());
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].number, 7);
     EXPECT_EQ(list[0].device, ports.File("COM7"));
@@ -176,8 +176,8 @@ class DeviceForPortTest : public ::testing::Test {
 protected:
     TempDir config_;
     TempDir ports_;
-    ScopedEnv config_env_{"KORVANE_CONFIG_DIR", config_.path()};
-    ScopedEnv ports_env_{"KORVANE_VIRTUAL_PORTS", ports_.path()};
+    ScopedEnv config_env_{"KORVANE_CONFIG_DIR", config_.Path()};
+    ScopedEnv ports_env_{"KORVANE_VIRTUAL_PORTS", ports_.Path()};
 };
 
 TEST_F(DeviceForPortTest, VirtualPortFirstThenTheTable) {
@@ -201,10 +201,10 @@ TEST(DeviceForLocation, BusPathBeforeKernelName) {
     fs::create_symlink("/dev/null", dev.File("ttyS0"));
     WriteBytes(dev.File("notadevice"), "x");
 
-    EXPECT_EQ(DeviceForLocation("usb-0:1:1.0", dev.path()), dev.File("serial/by-path/usb-0:1:1.0"));
-    EXPECT_EQ(DeviceForLocation("ttyS0", dev.path()), dev.File("ttyS0"));
+    EXPECT_EQ(DeviceForLocation("usb-0:1:1.0", dev.Path()), dev.File("serial/by-path/usb-0:1:1.0"));
+    EXPECT_EQ(DeviceForLocation("ttyS0", dev.Path()), dev.File("ttyS0"));
     for (const char* refused : {"notadevice", "absent", "", ".", "..", "serial/by-path/usb-0:1:1.0"}) {
-        EXPECT_EQ(DeviceForLocation(refused, dev.path()), std::nullopt) << refused;
+        EXPECT_EQ(DeviceForLocation(refused, dev.Path()), std::nullopt) << refused;
     }
 }
 

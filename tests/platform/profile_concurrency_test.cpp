@@ -63,7 +63,7 @@ TEST(ProfileConcurrency, WritersOfDifferentKeysLoseNothing) {
         }
     }
     EXPECT_EQ(ReadProfileKeys(path, "AppLoad Info").size(), 1u + kWriters * kKeysPerWriter);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
               1);
 }
 

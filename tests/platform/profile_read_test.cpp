@@ -86,7 +86,7 @@ TEST(ProfileRead, MissingFileHasNothing) {
 
 TEST(ProfileRead, FolderIsNotAProfile) {
     TempDir dir;
-    EXPECT_EQ(ReadProfileString(dir.path(), "s", "k"), std::nullopt);
+    EXPECT_EQ(ReadProfileString(dir.Path(), "s", "k"), std::nullopt);
 }
 
 TEST(ProfileRead, KeysAndEntriesInFileOrderFirstOccurrenceOnly) {

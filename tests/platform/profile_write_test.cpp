@@ -161,7 +161,7 @@ TEST(ProfileWrite, ReplacesAtomicallyLeavingNoTemporaryFiles) {
         ASSERT_TRUE(WriteProfileString(path, "Download", "Port", std::to_string(i)));
     }
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         names.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(names, std::vector<std::string>{"test.ini"});

@@ -135,7 +135,7 @@ TEST_F(KilledWriterTest, PortTableKeepsEveryNumberHandedOut) {
     int next = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         const Completed now = WriteUntilKilled(
-            next, [&](int i) { return std::to_string(PortNumberTable(dir_.path()).NumberFor("1-1." + std::to_string(i) + ":1.0").number); },
+            next, [&](int i) { return std::to_string(PortNumberTable(dir_.Path()).NumberFor("1-1." + std::to_string(i) + ":1.0").number); },
             random_);
         for (const auto& [i, number] : now) {
             numbers[i] = std::stoi(number);

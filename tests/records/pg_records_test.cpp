@@ -53,7 +53,7 @@ public:
             admin_.Exec("DROP DATABASE " + name_ + " WITH (FORCE)", {}, error);
         }
     }
-    bool ok() const { return ok_; }
+    bool Ok() const { return ok_; }
     // The database as its owner, or as another role.
     std::string Url(const std::string& user = "korvane_admin") const {
         std::string url = ServerUrl();
@@ -86,7 +86,7 @@ protected:
         if (ServerUrl().empty()) {
             GTEST_SKIP() << "no throwaway PostgreSQL server (KORVANE_TEST_RECORDS_DIR)";
         }
-        ASSERT_TRUE(db_.ok());
+        ASSERT_TRUE(db_.Ok());
     }
     TestDatabase db_;
 };

@@ -88,19 +88,19 @@ TEST(RecordJsonLines, InterleavesTextsAndPacketsThenSummarises) {
 
 TEST(RecordWriter, WritesTheRecordAndTheStoredItemsIntoThePortFolder) {
     testing::TempDir dir;
-    RecordWriter writer(dir.path());
+    RecordWriter writer(dir.Path());
     std::string error;
     ASSERT_TRUE(writer.Prepare(error)) << error;
     writer.WriteEvent(3, {"plugged", "x"}, std::chrono::milliseconds(12));
     ASSERT_TRUE(writer.WriteRecord(3, SampleRecord(), error)) << error;
 
-    const fs::path port = fs::path(dir.path()) / "COM3";
+    const fs::path port = fs::path(dir.Path()) / "COM3";
     EXPECT_EQ(ReadAll(port / "image_0x80008000.bin"), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(ReadAll(port / "logo.bin"), (std::vector<uint8_t>{4, 5}));
     EXPECT_EQ(ReadAll(port / "files/C_/x.txt"), (std::vector<uint8_t>{'h', 'i'}));
     EXPECT_FALSE(fs::exists(port / "audio.amr"));
-    EXPECT_FALSE(fs::exists(fs::path(dir.path()) / "x.txt"));
-    const auto events = ReadAll(fs::path(dir.path()) / "events.jsonl");
+    EXPECT_FALSE(fs::exists(fs::path(dir.Path()) / "x.txt"));
+    const auto events = ReadAll(fs::path(dir.Path()) / "events.jsonl");
     EXPECT_EQ(std::string(events.begin(), events.end()),
               "{\"ms\":12,\"port\":3,\"event\":\"plugged\",\"detail\":\"x\"}\n");
 }

@@ -28,7 +28,7 @@ protected:
     SimTerminalConfig Config(int port, std::vector<const char*> faults = {}) {
         SimTerminalConfig config;
         config.port = port;
-        config.ports_dir = dir_.path();
+        config.ports_dir = dir_.Path();
         config.check = &check_;
         for (const char* rule_text : faults) {
             FaultRule rule;

@@ -48,7 +48,7 @@ TEST(Keygen, WritesAnOwnerOnlyKeyPairThatSigns) {
 
 TEST(Keygen, DefaultFileIsKeyPairBinInTheCurrentFolder) {
     TempDir dir;
-    ASSERT_EQ(RunKeygen("", dir.path()), 0);
+    ASSERT_EQ(RunKeygen("", dir.Path()), 0);
     EXPECT_EQ(std::filesystem::file_size(dir.File("keyPair.bin")), kKeyPairSize);
 }
 
@@ -64,9 +64,9 @@ TEST(Keygen, KeepsAnExistingFileUnlessForced) {
 
 TEST(Keygen, BadArgumentsAndUnwritablePlaces) {
     TempDir dir;
-    EXPECT_EQ(RunKeygen("--out", dir.path()), 2);
-    EXPECT_EQ(RunKeygen("--bits 4096", dir.path()), 2);
-    EXPECT_EQ(RunKeygen("--out ''", dir.path()), 2);
+    EXPECT_EQ(RunKeygen("--out", dir.Path()), 2);
+    EXPECT_EQ(RunKeygen("--bits 4096", dir.Path()), 2);
+    EXPECT_EQ(RunKeygen("--out ''", dir.Path()), 2);
     EXPECT_FALSE(std::filesystem::exists(dir.File("keyPair.bin")));
     EXPECT_EQ(RunKeygen("--out '" + dir.File("no/such/folder/keyPair.bin") + "'"), 1);
     EXPECT_EQ(RunKeygen("--help"), 0);

@@ -93,7 +93,7 @@ TEST(RsaKeySetTest, WritingKeepsTheOtherLinesOfBothFiles) {
                                               "[COUNTS]\nAT=2\n";
     const RsaKeyTexts keys{std::string(512, 'A'), "10001", std::string(512, 'D'), "11", "13", "15", "17", "19"};
     std::string error;
-    ASSERT_TRUE(WriteRsaKeySet(dir.path(), keys, error)) << error;
+    ASSERT_TRUE(WriteRsaKeySet(dir.Path(), keys, error)) << error;
 
     const std::string devPath = dir.File("DevPath.ini");
     const std::string mainIni = dir.File("KorvaneAppDownload.ini");
@@ -124,7 +124,7 @@ int RunTool(const std::string& args) {
 
 TEST(RsaKeysToolTest, WritesIntoTheFolderOrExplainsItsUsage) {
     TempDir dir;
-    EXPECT_EQ(RunTool("--config-dir " + dir.path()), 0);
+    EXPECT_EQ(RunTool("--config-dir " + dir.Path()), 0);
     const std::optional<std::string> n = ReadProfileString(dir.File("DevPath.ini"), "DATABASE", "RSA_N");
     ASSERT_TRUE(n.has_value());
     EXPECT_EQ(n->size(), 512u);

@@ -350,9 +350,9 @@ TEST(SetDialogRules, OpenButtonsTakeTheChoiceAtOnce) {
     OnLocalFolderChosen(app, controls, 2, "");
     EXPECT_EQ(app.filePath2, "");
     korvane::testing::TempDir folder;
-    OnLocalFolderChosen(app, controls, 1, folder.path());
-    EXPECT_EQ(app.filePath1, folder.path());
-    EXPECT_EQ(controls.Text(kIdLocal1), folder.path());
+    OnLocalFolderChosen(app, controls, 1, folder.Path());
+    EXPECT_EQ(app.filePath1, folder.Path());
+    EXPECT_EQ(controls.Text(kIdLocal1), folder.Path());
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST(WindowRun, TheReportIsWrittenAtTheEnd) {
 TEST(WindowRun, AStartUpThatEndsGivesTwo) {
     TempDir empty;
     Window window(Options({"--autostart", "--config-dir", empty.File("missing")}));
-    EXPECT_FALSE(window.run.StartUp(empty.path()));
+    EXPECT_FALSE(window.run.StartUp(empty.Path()));
     EXPECT_EQ(window.sink.messages.size(), 1u);
     EXPECT_EQ(window.run.Finish(), 2);
 }
