@@ -135,7 +135,7 @@ private:
 
     // One packet exchange, its answer in the data and message buffers. Nothing more goes
     // to the terminal once the session is stopped.
-    bool SendCommand(uint32_t cmd, std::span<const uint8_t> payload) {
+    bool Exchange(uint32_t cmd, std::span<const uint8_t> payload) {
         ClearReplyBuffers();
         return s_.Running() && SendCommand(s_, cmd, payload, data_, message_, &dataLength_) == 0;
     }
@@ -158,7 +158,7 @@ private:
     bool Identify() {
         Sleep(kSettleBeforeIdentifyMs);
         s_.response_timeout = kIdentifyTimeoutMs;
-        if (SendCommand(kCmdVersion, std::span<const uint8_t>())) {
+        if (Exchange(kCmdVersion, std::span<const uint8_t>())) {
             const std::vector<std::string_view> parts = SplitAtCrLf(DataText());
             ReportLoaderVersion(parts);
             if (parts.size() < 3) {
@@ -219,7 +219,7 @@ private:
     }
 
     bool OpenDownload() {
-        if (!SendCommand(kCmdOpenDownload, CharPayload('0'))) {
+        if (!Exchange(kCmdOpenDownload, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdOpenDownload));
             return false;
         }
@@ -263,11 +263,11 @@ private:
         Fail(nullptr);
         KTRACE("MainProcess, if(b_DontAutoRun == TRUE)");
         KTRACE("\n");
-        if (!SendCommand(kCmdAutoRun, CharPayload('0'))) {
+        if (!Exchange(kCmdAutoRun, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdAutoRun));
             return;
         }
-        if (!SendCommand(kCmdReset, CharPayload('0'))) {
+        if (!Exchange(kCmdReset, CharPayload('0'))) {
             Fail(static_cast<int>(kCmdReset));
         }
     }
@@ -391,7 +391,7 @@ private:
         if (app_.b_autoRun != 0) {
             KTRACE("MainProcess, if (pApp->b_autoRun)");
             KTRACE("\n");
-            if (!SendCommand(kCmdAutoRun, CharPayload('1'))) {
+            if (!Exchange(kCmdAutoRun, CharPayload('1'))) {
                 Fail(static_cast<int>(kCmdAutoRun));
                 return false;
             }
@@ -403,12 +403,12 @@ private:
         if (app_.b_secureBoot == 0) {
             return true;
         }
-        if (!SendCommand(kCmdSecureBootQuery, kSecureBootPayload)) {
+        if (!Exchange(kCmdSecureBootQuery, kSecureBootPayload)) {
             Fail(static_cast<int>(kCmdSecureBootQuery));
             return false;
         }
         const bool disabled = DataText().find(kSecureBootDisabled) != std::string_view::npos;
-        if (disabled && !SendCommand(kCmdSecureBootEnable, kSecureBootPayload)) {
+        if (disabled && !Exchange(kCmdSecureBootEnable, kSecureBootPayload)) {
             Fail(static_cast<int>(kCmdSecureBootEnable));
             return false;
         }
@@ -416,7 +416,7 @@ private:
     }
 
     bool RunApp() {
-        if (app_.b_runApp == 0 || SendCommand(kCmdRunApp, std::span<const uint8_t>())) {
+        if (app_.b_runApp == 0 || Exchange(kCmdRunApp, std::span<const uint8_t>())) {
             return true;
         }
         Fail(static_cast<int>(kCmdRunApp));
