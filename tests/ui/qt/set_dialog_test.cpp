@@ -459,7 +459,7 @@ TEST_F(SetDialogFilesTest, AmrOpenLoadsAtOnce) {
 
 TEST_F(SetDialogFilesTest, LocalPathOpenRebuildsTheFileSet) {
     app.b_filePush2 = 1;
-    ASSERT_TRUE(QDir(dir.Path()).mkdir("set"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("set"));
     QTemporaryDir other;
     Write("set/a.txt", {1});
     Write("set/b.txt", {2, 3});
@@ -482,7 +482,7 @@ TEST_F(SetDialogFilesTest, LocalPathOpenRebuildsTheFileSet) {
     EXPECT_EQ(app.fileList2.size(), 2u);
 
     // An empty folder leaves the set empty and not loaded, without a message.
-    chooser.answers.push_back({true, {other.Path()}});
+    chooser.answers.push_back({true, {other.path()}});
     Click(*dialog, kIdLocalOpen2);
     EXPECT_TRUE(app.fileList2.empty());
     EXPECT_EQ(app.b_filesLoaded2, 0);
