@@ -248,15 +248,15 @@ TEST(ModulesWindows, PathsAndLoadingFailures) {
 // program still is, and a full path reaches any folder.
 TEST(ModulesWindows, BareNamesAreNotSearchedInTheCurrentFolder) {
     TempDir dir;
-    const std::wstring stray = Wide(dir.path()) + L"\\StrayModule.dll";
+    const std::wstring stray = Wide(dir.Path()) + L"\\StrayModule.dll";
     ASSERT_NE(::CopyFileW(Wide(OwnModuleDir() + "\\" + ModuleFileName("RODEdar")).c_str(), stray.c_str(), TRUE), 0);
     std::vector<wchar_t> previous(MAX_PATH * 4);
     ASSERT_GT(::GetCurrentDirectoryW(static_cast<DWORD>(previous.size()), previous.data()), 0u);
-    ASSERT_NE(::SetCurrentDirectoryW(Wide(dir.path()).c_str()), 0);
+    ASSERT_NE(::SetCurrentDirectoryW(Wide(dir.Path()).c_str()), 0);
 
     const ModuleHandle from_current = LoadModule("StrayModule.dll");
     const ModuleHandle beside_program = LoadModule(ModuleFileName("RODEdar"));
-    const ModuleHandle by_path = LoadModule(dir.path() + "\\StrayModule.dll");
+    const ModuleHandle by_path = LoadModule(dir.Path() + "\\StrayModule.dll");
     ::SetCurrentDirectoryW(previous.data());
 
     EXPECT_EQ(from_current, nullptr);
