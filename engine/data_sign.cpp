@@ -133,7 +133,7 @@ bool SignShared(const CKorvaneAppDownloadApp& app, const uint8_t* region, size_t
         return true;
     }
     const SharedSignOutcome outcome =
-        app.signatureCache->Sign(app.pfnSign, app.keyPairData, std::span<const uint8_t>(region, size),
+        app.signatureCache->Sign(app.pfnSign, app.pfnVerify, app.keyPairData, std::span<const uint8_t>(region, size),
                                  std::span<uint8_t, kSignatureSize>(signature, kSignatureSize), stopped);
     if (outcome == SharedSignOutcome::kRefused) {
         KTRACE("dataSign, sign refused the key pair\n");

@@ -56,6 +56,9 @@ size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>&
     if (cache == nullptr || app.pfnSign == nullptr) {
         return 0;
     }
+    // Below the store's bound, so the pass never pushes out what it signed itself and
+    // leaves room for the regions the sessions sign as they go.
+    const size_t cap = cache->Limit() - cache->Limit() / 4;
     size_t asked = 0;
     std::array<uint8_t, kSignatureSize> signature{};
     for (const BlockTransfer& transfer : TransfersOf(app)) {
@@ -69,7 +72,10 @@ size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>&
             const std::vector<uint8_t> packet = PreparePacket(transfer.cmd, payload);
             const std::span<const uint8_t> region(packet.data() + kSignedRegionOffset,
                                                   kHeaderSize + payload.size() - kSignedRegionOffset);
-            if (cache->Sign(app.pfnSign, app.keyPairData, region, signature, stopped) ==
+            if (asked >= cap) {
+                return asked;  // the rest is signed by the sessions as they go
+            }
+            if (cache->Sign(app.pfnSign, app.pfnVerify, app.keyPairData, region, signature, stopped) ==
                 SharedSignOutcome::kRefused) {
                 return asked;  // an unsound key pair: every session will hear it itself
             }

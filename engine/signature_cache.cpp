@@ -32,7 +32,7 @@ size_t SignatureCache::Size() const {
     return slots_.size();
 }
 
-SharedSignOutcome SignatureCache::Sign(SignFn sign, std::span<const uint8_t, 188> key_pair,
+SharedSignOutcome SignatureCache::Sign(SignFn sign, VerifyFn verify, std::span<const uint8_t, 188> key_pair,
                                        std::span<const uint8_t> region, std::span<uint8_t, 96> signature,
                                        const StopCheck& stopped) {
     Digest digest{};
@@ -43,9 +43,9 @@ SharedSignOutcome SignatureCache::Sign(SignFn sign, std::span<const uint8_t, 188
     const std::shared_ptr<Entry> entry = FindOrAdd(digest, is_new);
     if (is_new) {
         hold.unlock();
-        return SignAsFirst(sign, key_pair, region, digest, entry, signature);
+        return SignAsFirst(sign, verify, key_pair, region, digest, entry, signature);
     }
-    return AwaitOther(hold, entry, signature, stopped);
+    return AwaitOther(hold, entry, sign, key_pair, region, signature, stopped);
 }
 
 void SignatureCache::KeepOnly(SignFn sign, std::span<const uint8_t, 188> key_pair) {
@@ -85,18 +85,21 @@ void SignatureCache::ForgetIfSigner(const Digest& digest, const std::shared_ptr<
     }
 }
 
-SharedSignOutcome SignatureCache::SignAsFirst(SignFn sign, std::span<const uint8_t, 188> key_pair,
+SharedSignOutcome SignatureCache::SignAsFirst(SignFn sign, VerifyFn verify, std::span<const uint8_t, 188> key_pair,
                                               std::span<const uint8_t> region, const Digest& digest,
                                               const std::shared_ptr<Entry>& entry, std::span<uint8_t, 96> signature) {
     std::array<uint8_t, 96> made{};
-    const bool signed_ok =
-        sign != nullptr && sign(key_pair.data(), region.data(), static_cast<uint32_t>(region.size()), 0, made.data()) == 0;
+    const auto length = static_cast<uint32_t>(region.size());
+    const bool signed_ok = sign != nullptr && sign(key_pair.data(), region.data(), length, 0, made.data()) == 0;
+    // Every session of the run would take a kept signature: one bad result must not fail
+    // them all, so the module checks it once before it is kept.
+    const bool sound = signed_ok && (verify == nullptr || verify(key_pair.data(), region.data(), length, 0, made.data()) == 1);
     {
         const std::lock_guard<std::mutex> hold(lock_);
-        entry->state = signed_ok ? Entry::State::kSigned : Entry::State::kRefused;
+        entry->state = sound ? Entry::State::kSigned : signed_ok ? Entry::State::kUnsound : Entry::State::kRefused;
         entry->signature = made;
-        if (!signed_ok) {
-            ForgetIfSigner(digest, entry);  // the next asker tries again and hears the refusal itself
+        if (!sound) {
+            ForgetIfSigner(digest, entry);  // the next asker signs again
         }
     }
     done_.notify_all();
@@ -108,7 +111,9 @@ SharedSignOutcome SignatureCache::SignAsFirst(SignFn sign, std::span<const uint8
 }
 
 SharedSignOutcome SignatureCache::AwaitOther(std::unique_lock<std::mutex>& hold, const std::shared_ptr<Entry>& entry,
-                                             std::span<uint8_t, 96> signature, const StopCheck& stopped) {
+                                             SignFn sign, std::span<const uint8_t, 188> key_pair,
+                                             std::span<const uint8_t> region, std::span<uint8_t, 96> signature,
+                                             const StopCheck& stopped) {
     while (entry->state == Entry::State::kSigning) {
         if (stopped && stopped()) {
             return SharedSignOutcome::kStopped;
@@ -117,6 +122,13 @@ SharedSignOutcome SignatureCache::AwaitOther(std::unique_lock<std::mutex>& hold,
     }
     if (entry->state == Entry::State::kRefused) {
         return SharedSignOutcome::kRefused;
+    }
+    if (entry->state == Entry::State::kUnsound) {
+        // Not the one signature to take: this caller signs for itself, as without sharing.
+        hold.unlock();
+        const bool signed_ok = sign != nullptr && sign(key_pair.data(), region.data(),
+                                                       static_cast<uint32_t>(region.size()), 0, signature.data()) == 0;
+        return signed_ok ? SharedSignOutcome::kSigned : SharedSignOutcome::kRefused;
     }
     std::copy(entry->signature.begin(), entry->signature.end(), signature.begin());
     return SharedSignOutcome::kSigned;

@@ -7,7 +7,9 @@
 // the region, the 96-byte signature and the table's bookkeeping each); at the bound the
 // least recently used region is forgotten and would be signed again when asked for.
 // A call with another key pair or signing function forgets everything first. A refused
-// signature (an unsound key pair) is never kept: every asker gets the refusal.
+// signature (an unsound key pair) is never kept: every asker gets the refusal. A signature
+// that the module's verify does not accept is never kept either: its own asker gets it, as
+// it would have without sharing, and askers that waited for it sign for themselves.
 //
 // Thread safety: every call may run on many threads at once (one lock around the table;
 // signing itself runs outside it).
@@ -51,13 +53,17 @@ public:
     SignatureCache(const SignatureCache&) = delete;
     SignatureCache& operator=(const SignatureCache&) = delete;
 
-    // The signature of region under key_pair, made by sign at most once while kept.
-    // A caller waiting for another's computation checks stopped every few milliseconds.
-    SharedSignOutcome Sign(SignFn sign, std::span<const uint8_t, 188> key_pair, std::span<const uint8_t> region,
-                           std::span<uint8_t, 96> signature, const StopCheck& stopped);
+    // The signature of region under key_pair, made by sign at most once while kept, and
+    // kept only once verify accepts it (null verify: kept unchecked; start-up binds no
+    // signing module without one). A caller waiting for another's computation checks
+    // stopped every few milliseconds.
+    SharedSignOutcome Sign(SignFn sign, VerifyFn verify, std::span<const uint8_t, 188> key_pair,
+                           std::span<const uint8_t> region, std::span<uint8_t, 96> signature, const StopCheck& stopped);
 
     // How many regions are kept now (signed or being signed).
     size_t Size() const;
+    // How many regions are kept at most.
+    size_t Limit() const { return limit_; }
 
 private:
     using Digest = std::array<uint8_t, 32>;
@@ -65,7 +71,7 @@ private:
         size_t operator()(const Digest& digest) const;
     };
     struct Entry {
-        enum class State { kSigning, kSigned, kRefused } state = State::kSigning;
+        enum class State { kSigning, kSigned, kRefused, kUnsound } state = State::kSigning;
         std::array<uint8_t, 96> signature{};
     };
     struct Slot {
@@ -77,10 +83,12 @@ private:
     std::shared_ptr<Entry> FindOrAdd(const Digest& digest, bool& is_new);
     void ForgetIfSigner(const Digest& digest, const std::shared_ptr<Entry>& entry);
     void KeepOnly(SignFn sign, std::span<const uint8_t, 188> key_pair);
-    SharedSignOutcome SignAsFirst(SignFn sign, std::span<const uint8_t, 188> key_pair, std::span<const uint8_t> region,
-                                  const Digest& digest, const std::shared_ptr<Entry>& entry,
-                                  std::span<uint8_t, 96> signature);
-    SharedSignOutcome AwaitOther(std::unique_lock<std::mutex>& hold, const std::shared_ptr<Entry>& entry,
+    SharedSignOutcome SignAsFirst(SignFn sign, VerifyFn verify, std::span<const uint8_t, 188> key_pair,
+                                  std::span<const uint8_t> region, const Digest& digest,
+                                  const std::shared_ptr<Entry>& entry, std::span<uint8_t, 96> signature);
+    // Waits for another's signature of the region; signs for itself when that one was unsound.
+    SharedSignOutcome AwaitOther(std::unique_lock<std::mutex>& hold, const std::shared_ptr<Entry>& entry, SignFn sign,
+                                 std::span<const uint8_t, 188> key_pair, std::span<const uint8_t> region,
                                  std::span<uint8_t, 96> signature, const StopCheck& stopped);
 
     const size_t limit_;

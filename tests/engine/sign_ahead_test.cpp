@@ -137,6 +137,22 @@ TEST_F(SignAheadTest, AnImageTooShortToBeSentIsLeftOut) {
     EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), BlockPacketCount(1537));
 }
 
+TEST_F(SignAheadTest, ThePassStopsBelowTheStoresBoundAndKeepsAllItSigned) {
+    // 15 distinct packets against a store of 8: signing them all would push out the first.
+    rig_.app.signatureCache = std::make_shared<SignatureCache>(8);
+    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 6u);
+    EXPECT_EQ(rig_.app.signatureCache->Size(), 6u);
+    testing::ResetFakeSignCalls();
+    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 6u);
+    EXPECT_EQ(testing::FakeSignCalls(), 0) << "a signature made ahead was pushed out by the pass itself";
+}
+
+TEST_F(SignAheadTest, ASignatureThatDoesNotVerifyIsNotKept) {
+    rig_.app.pfnVerify = [](const uint8_t*, const uint8_t*, uint32_t, uint32_t, const uint8_t*) { return 0; };
+    EXPECT_GT(SignLoadedDataAhead(rig_.app, stop_), 0u);
+    EXPECT_EQ(rig_.app.signatureCache->Size(), 0u);
+}
+
 TEST_F(SignAheadTest, ARefusingKeyPairEndsThePass) {
     rig_.app.pfnSign = &testing::RefusingSign;
     EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 0u);

@@ -44,6 +44,18 @@ extern "C" int CheckingSign(const uint8_t key_pair[188], const uint8_t* data, ui
     return testing::FakeSign(key_pair, data, length, flags, signature);
 }
 
+// A signer whose first answer is a success with a wrong signature, as a module with a
+// fault might give once.
+std::atomic<int> g_flaky_calls{0};
+extern "C" int OnceWrongSign(const uint8_t key_pair[188], const uint8_t* data, uint32_t length, uint32_t flags,
+                             uint8_t signature[96]) {
+    const int result = testing::FakeSign(key_pair, data, length, flags, signature);
+    if (g_flaky_calls.fetch_add(1) == 0) {
+        signature[0] ^= 0xFF;
+    }
+    return result;
+}
+
 class SignatureCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,7 +66,7 @@ protected:
 
     SharedSignOutcome Sign(SignatureCache& cache, SignFn sign, const KeyPair& key, const Region& region,
                            Signature& signature, const StopCheck& stopped = {}) {
-        return cache.Sign(sign, key, region, signature, stopped);
+        return cache.Sign(sign, &testing::FakeVerify, key, region, signature, stopped);
     }
     static Signature Expected(const KeyPair& key, const Region& region) {
         return testing::FakeSignature(key.data(), region.data(), region.size());
@@ -122,6 +134,24 @@ TEST_F(SignatureCacheTest, ARefusedKeyPairIsRefusedEveryTimeAndHidesNothing) {
     EXPECT_EQ(again, good);
     Signature none{};
     EXPECT_EQ(Sign(cache, nullptr, key_, region, none), SharedSignOutcome::kRefused);
+}
+
+TEST_F(SignatureCacheTest, ASignatureThatDoesNotVerifyIsNeverShared) {
+    g_flaky_calls = 0;
+    SignatureCache cache;
+    const Region region = RegionOf(5);
+    Signature first{};
+    ASSERT_EQ(Sign(cache, &OnceWrongSign, key_, region, first), SharedSignOutcome::kSigned);
+    EXPECT_NE(first, Expected(key_, region)) << "its own asker gets what the module gave";
+    EXPECT_EQ(cache.Size(), 0U);
+    // Every later asker gets a signature made again and checked, then shared.
+    for (int asker = 0; asker < 3; ++asker) {
+        Signature later{};
+        ASSERT_EQ(Sign(cache, &OnceWrongSign, key_, region, later), SharedSignOutcome::kSigned);
+        EXPECT_EQ(later, Expected(key_, region)) << asker;
+    }
+    EXPECT_EQ(g_flaky_calls.load(), 2);
+    EXPECT_EQ(cache.Size(), 1U);
 }
 
 TEST_F(SignatureCacheTest, AtTheBoundTheLeastRecentlyUsedRegionIsForgotten) {
