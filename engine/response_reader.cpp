@@ -201,6 +201,17 @@ namespace {
 
 int32_t SessionKeepsGoing(void* session) { return static_cast<Session*>(session)->Running() ? 1 : 0; }
 
+// Whether the channel's table has the tenth entry: only a channel whose version says so.
+// Another channel's table may end after Write, so its tenth entry is never read.
+bool HasWriteWhile(IChannel* channel) {
+    const IChannelVtbl& table = *channel->vtbl;
+    if (table.GetVersion == nullptr) {
+        return false;
+    }
+    const uint32_t version = table.GetVersion(channel);
+    return version >= CHANNEL_VERSION_WRITE_WHILE && table.WriteWhile != nullptr;
+}
+
 }  // namespace
 
 WriteOutcome WriteBytes(Session& s, const uint8_t* data, size_t length) {
@@ -209,7 +220,7 @@ WriteOutcome WriteBytes(Session& s, const uint8_t* data, size_t length) {
     }
     const IChannelVtbl& table = *s.channel->vtbl;
     const auto count = static_cast<uint32_t>(length);
-    const int32_t written = table.WriteWhile != nullptr
+    const int32_t written = HasWriteWhile(s.channel)
                                 ? table.WriteWhile(s.channel, data, count, &SessionKeepsGoing, &s)
                                 : table.Write(s.channel, data, count, 0);
     if (written >= 0 && static_cast<size_t>(written) == length) {

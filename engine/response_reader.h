@@ -54,8 +54,9 @@ enum class WriteOutcome {
     kStopped,   // the run was stopped or the session told to stop while the write waited
 };
 // Writes a frame or a plain-text command through the channel. With the channel's
-// WriteWhile, a write waiting on a terminal that takes no data ends within about 50 ms of
-// a stop; without it, through Write, a failure counts as a lost port.
+// WriteWhile (a channel whose version says it has one), a write waiting on a terminal that
+// takes no data ends within about 50 ms of a stop; without it, through Write, a failure
+// counts as a lost port.
 WriteOutcome WriteBytes(Session& s, const uint8_t* data, size_t length);
 // The message for a failed write: "Port lost", "Write time out", or "" after a stop.
 const char* WriteFailureText(WriteOutcome outcome);

@@ -2,9 +2,11 @@
  *
  * One channel object serves one serial port. The program calls four entries of
  * the object's operation table: Open (5th), Close (6th), Read (8th) and Write (9th),
- * and the module's own tenth, WriteWhile, in place of Write when the table has it (a
- * table of nine entries leaves it null). From a module whose GetVersion says at least
- * CHANNEL_VERSION_CANCEL_IO it also calls the eleventh, CancelIo, at tear-down.
+ * and the module's own tenth, WriteWhile, in place of Write when its GetVersion (the
+ * 1st entry) says at least CHANNEL_VERSION_WRITE_WHILE; a table of an older or another
+ * module may have nine entries only, and its tenth is never read. From a module whose
+ * GetVersion says at least CHANNEL_VERSION_CANCEL_IO it also calls the eleventh, CancelIo,
+ * at tear-down.
  * Thread safety: one channel object is used by one thread at a time; different
  * objects may be used from different threads at once; CancelIo is the one call another
  * thread may make while the channel is in use. keep_going is called on the writing
@@ -60,6 +62,9 @@ struct IChannel {
 #define CHANNEL_WRITE_FAILED (-1)    /* the device failed or is gone */
 #define CHANNEL_WRITE_TIMED_OUT (-2) /* the device is there but took no data within the time-out */
 #define CHANNEL_WRITE_STOPPED (-3)   /* keep_going returned 0 */
+
+/* The first GetVersion of a channel whose table has the tenth entry, WriteWhile. */
+#define CHANNEL_VERSION_WRITE_WHILE 0x00010000u
 
 typedef int32_t (*CreateChannelFn)(IChannel** slot, uint32_t reserved); /* non-zero on success */
 typedef void (*ReleaseChannelFn)(IChannel* channel);

@@ -374,6 +374,55 @@ TEST(WriteBytesTest, WritesWholeBuffersAndTellsAFailedWriteFromAStuckTerminal) {
     EXPECT_STREQ(WriteFailureText(WriteOutcome::kStopped), "");
 }
 
+// A channel whose tenth entry is there only when its version says so: another module's
+// table may end after Write, and whatever follows it must never be called.
+struct VersionedChannel {
+    static inline uint32_t version = 0;
+    static inline int writes = 0;
+    static inline int tenthEntryCalls = 0;
+    static uint32_t GetVersion(IChannel*) { return version; }
+    static int32_t Write(IChannel*, const void*, uint32_t length, uint32_t) {
+        ++writes;
+        return static_cast<int32_t>(length);
+    }
+    static int32_t Tenth(IChannel*, const void*, uint32_t length, int32_t (*)(void*), void*) {
+        ++tenthEntryCalls;
+        return static_cast<int32_t>(length);
+    }
+};
+
+TEST(WriteBytesTest, TheTenthEntryIsUsedOnlyWhenTheChannelsVersionHasIt) {
+    struct Case {
+        const char* name;
+        bool hasVersionEntry;
+        uint32_t version;
+        bool tenthUsed;
+    };
+    const Case cases[] = {
+        {"a nine-entry table of another module", true, 0x00000105, false},
+        {"no version entry", false, 0, false},
+        {"a version just before the tenth entry", true, CHANNEL_VERSION_WRITE_WHILE - 1, false},
+        {"this module's version", true, CHANNEL_VERSION_WRITE_WHILE, true},
+        {"a later version of this module", true, CHANNEL_VERSION_CANCEL_IO, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IChannelVtbl table{};
+        table.GetVersion = c.hasVersionEntry ? &VersionedChannel::GetVersion : nullptr;
+        table.Write = &VersionedChannel::Write;
+        table.WriteWhile = &VersionedChannel::Tenth;
+        IChannel channel{&table};
+        VersionedChannel::version = c.version;
+        VersionedChannel::writes = VersionedChannel::tenthEntryCalls = 0;
+        testing::SessionRig rig;
+        rig.session.channel = &channel;
+        const Bytes command = ToBytes("CHECK SP");
+        EXPECT_EQ(WriteBytes(rig.session, command.data(), command.size()), WriteOutcome::kWritten);
+        EXPECT_EQ(VersionedChannel::tenthEntryCalls, c.tenthUsed ? 1 : 0);
+        EXPECT_EQ(VersionedChannel::writes, c.tenthUsed ? 0 : 1);
+    }
+}
+
 // A write held by a terminal that takes no data ends soon after the session is told to
 // stop or the run is stopped, not at the end of the write limit.
 TEST(WriteBytesTest, StuckWriteEndsSoonAfterAStop) {
