@@ -23,5 +23,8 @@ inline std::string Utf8FromPath(const std::filesystem::path& path) {
 
 // fopen of a UTF-8 path; null with errno set when it cannot be opened.
 std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+// Makes a new file for binary writing; null with errno set (EEXIST when the name is taken)
+// when it cannot, so no existing file is ever opened or truncated.
+std::FILE* OpenNewFile(const std::string& utf8Path);
 
 }  // namespace korvane
