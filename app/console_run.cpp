@@ -15,9 +15,11 @@
 #include "app/console_view.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
+#include "app/report_file.h"
 #include "app/run_records.h"
 #include "app/station_records.h"
 #include "app/terminal_report.h"
+#include "platform/text.h"
 
 namespace korvane {
 
@@ -62,9 +64,7 @@ std::string SummaryLine(const TerminalOutcome& o) {
     if (o.command) {
         line += " (command " + std::to_string(*o.command) + ")";
     }
-    char tail[64];
-    std::snprintf(tail, sizeof tail, ", %llu bytes, %.1f s", static_cast<unsigned long long>(o.bytes), o.seconds);
-    return line + tail;
+    return line + ", " + std::to_string(o.bytes) + " bytes, " + DecimalText(o.seconds, 1) + " s";
 }
 
 }  // namespace
@@ -84,7 +84,8 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
             }
         });
     }
-    RunRecords records(rows, options.logDir, [&sink](const std::string& warning) { sink.ShowMessage(warning); });
+    const auto warn = [&sink](const std::string& warning) { sink.ShowMessage(warning); };
+    RunRecords records(rows, options.logDir, warn);
     records.AddListener(view);
     // The writer takes rows until the run's end; made before Start, so the rows an earlier
     // run left in the spool go first.
@@ -93,6 +94,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     if (station) {
         records.AddFinishedListener([&station](const TerminalOutcome& outcome) { station->Add(outcome); });
     }
+    // On disk after each finished terminal, so a crash keeps the rows finished before it.
+    ReportFile report(options.reportFile, warn);
+    records.AddFinishedListener([&report](const TerminalOutcome& outcome) { report.Add(outcome); });
     view.SetByteCounter([&records] { return records.TotalBytes(); });
     RunControlParts parts;
     parts.view = &records.View();
@@ -137,7 +141,9 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
         view.Flush(rows.Snapshot());
     }
     collectFinished();
+    // Sessions still running end now, each as a failed terminal ("Stopped").
     run.OnStop();
+    collectFinished();
     rows.SetListener(nullptr);
 
     size_t failed = 0;
@@ -154,14 +160,8 @@ int RunConsoleDownload(CKorvaneAppDownloadApp& app, const ConsoleOptions& option
     }
     std::fflush(out);
 
-    bool reportWritten = true;
-    if (!options.reportFile.empty()) {
-        std::string error;
-        reportWritten = WriteReport(options.reportFile, finished, error);
-        if (!reportWritten) {
-            sink.ShowMessage(error);
-        }
-    }
+    // Written once more even when no terminal finished: an empty report says so.
+    const bool reportWritten = report.Write();
     return ConsoleExitStatus(failed, countMissed, reportWritten);
 }
 

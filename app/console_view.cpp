@@ -67,8 +67,7 @@ std::string FormatPlainLine(const PortRow& row, double elapsedSeconds, bool inte
     } else if (row.barVisible) {
         middle = std::to_string(ProgressPercent(row.barDone, row.barTotal)) + "%";
     }
-    char elapsed[32];
-    std::snprintf(elapsed, sizeof elapsed, "%.1fs", elapsedSeconds);
+    const std::string elapsed = DecimalText(elapsedSeconds, 1) + "s";
     std::string line = Column("COM" + std::to_string(row.nPort), 7) + Column(row.cells[kColStep], 24) +
                        Column(status, 23) + Column(middle, 14) + Column(elapsed, 8) + "#" +
                        row.cells[kColBindingPort];
@@ -92,10 +91,8 @@ std::string SummaryOfRows(const std::vector<PortRow>& rows, const std::set<int>&
             ++going;
         }
     }
-    char text[128];
-    std::snprintf(text, sizeof text, "passed %zu, failed %zu, in progress %zu, %.1f KiB/s", passed, failed, going,
-                  bytesPerSecond / 1024.0);
-    return text;
+    return "passed " + std::to_string(passed) + ", failed " + std::to_string(failed) + ", in progress " +
+           std::to_string(going) + ", " + DecimalText(bytesPerSecond / 1024.0, 1) + " KiB/s";
 }
 
 ConsoleView::ConsoleView(std::FILE* out, bool live, size_t columns, Clock& clock)

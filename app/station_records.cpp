@@ -108,7 +108,8 @@ StationRecords::~StationRecords() {
 }
 
 void StationRecords::Add(const TerminalOutcome& outcome) {
-    writer_->Submit(RowOfOutcome(outcome, station_, NewSessionId(outcome), FailedLogText(outcome)));
+    const std::string sessionId = outcome.sessionId.empty() ? NewSessionId(outcome) : outcome.sessionId;
+    writer_->Submit(RowOfOutcome(outcome, station_, sessionId, FailedLogText(outcome)));
 }
 
 }  // namespace korvane

@@ -1,65 +1,11 @@
 #include "app/terminal_report.h"
 
-#include <cstdio>
-#include <fstream>
 #include <utility>
 
-#include "app/config_values.h"
 #include "crypto/digest.h"
-#include "platform/text.h"
 #include "platform/wall_clock.h"
-#include "platform/file_path.h"
 
 namespace korvane {
-
-namespace {
-
-// Terminal messages may carry any bytes; reports hold valid UTF-8 only.
-std::string ValidUtf8(const std::string& text) { return Utf16ToUtf8(Utf8ToUtf16(text)); }
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", seconds);
-    return text;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-}  // namespace
 
 ReportingPortView::ReportingPortView(IPortView& inner, Clock& clock) : inner_(inner), clock_(clock) {}
 
@@ -77,8 +23,9 @@ int ReportingPortView::SetStep(int nPort, int nStep, int bShowProgress, uint32_t
             sessions_[nPort] = std::move(fresh);
         } else if (Session* found = Find(nPort)) {
             Session& session = *found;
-            if (nStep == kStepUnplugged && !session.finalResult) {
-                // Pulled out before its session had a result of its own.
+            if (nStep == kStepUnplugged && (!session.finalResult || session.message == kStoppedMessage)) {
+                // Pulled out before its session had a result of its own: the stop it
+                // caused is named for what it was.
                 session.lastResultMs = clock_.Now();
                 session.hasResult = session.finalResult = true;
                 session.passed = false;
@@ -213,52 +160,6 @@ std::string ReportingPortView::ImageMd5(std::span<const uint8_t> image) {
         md5 = Md5Hex(image.data(), image.size());
     }
     return md5;
-}
-
-std::string ReportCsvHeader() {
-    return "port,binding_position,result,message,command,bytes,seconds,started_at,finished_at,tusn,loader_version,"
-           "image_md5,log_file";
-}
-
-std::string ReportCsvLine(const TerminalOutcome& o) {
-    return std::to_string(o.nPort) + "," + CsvField(o.bindingPosition) + "," + (o.passed ? "Passed" : "Failed") + "," +
-           CsvField(ValidUtf8(o.message)) + "," + (o.command ? std::to_string(*o.command) : "") + "," +
-           std::to_string(o.bytes) + "," + Seconds(o.seconds) + "," + CsvField(o.startedAt) + "," +
-           CsvField(o.finishedAt) + "," + CsvField(ValidUtf8(o.tusn)) + "," + CsvField(ValidUtf8(o.loaderVersion)) +
-           "," + CsvField(o.imageMd5) + "," + CsvField(ValidUtf8(o.logFile));
-}
-
-std::string ReportJsonLine(const TerminalOutcome& o) {
-    const std::string binding =
-        o.bindingPosition.empty() ? "null" : std::to_string(ParseIniInteger(o.bindingPosition));
-    return "{\"port\":" + std::to_string(o.nPort) + ",\"binding_position\":" + binding + ",\"result\":\"" +
-           (o.passed ? "Passed" : "Failed") + "\",\"message\":" + JsonString(ValidUtf8(o.message)) +
-           ",\"command\":" + (o.command ? std::to_string(*o.command) : "null") +
-           ",\"bytes\":" + std::to_string(o.bytes) + ",\"seconds\":" + Seconds(o.seconds) +
-           ",\"started_at\":" + JsonString(o.startedAt) + ",\"finished_at\":" + JsonString(o.finishedAt) +
-           ",\"tusn\":" + JsonString(ValidUtf8(o.tusn)) + ",\"loader_version\":" + JsonString(ValidUtf8(o.loaderVersion)) +
-           ",\"image_md5\":" + JsonString(o.imageMd5) + ",\"log_file\":" + JsonString(ValidUtf8(o.logFile)) + "}";
-}
-
-bool WriteReport(const std::string& file, const std::vector<TerminalOutcome>& outcomes, std::string& error) {
-    std::ofstream out(PathFromUtf8(file), std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "cannot write the report " + file;
-        return false;
-    }
-    const bool jsonLines = EndsWith(file, ".jsonl");
-    if (!jsonLines) {
-        out << ReportCsvHeader() << "\n";
-    }
-    for (const TerminalOutcome& outcome : outcomes) {
-        out << (jsonLines ? ReportJsonLine(outcome) : ReportCsvLine(outcome)) << "\n";
-    }
-    out.close();
-    if (!out) {
-        error = "cannot write the report " + file;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace korvane

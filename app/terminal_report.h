@@ -14,27 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/terminal_outcome.h"
 #include "engine/port_view.h"
 #include "engine/session_events.h"
 #include "platform/tick.h"
 
 namespace korvane {
-
-struct TerminalOutcome {
-    int nPort = 0;
-    std::string bindingPosition;  // as the row's BindingPort cell shows it
-    bool passed = false;
-    std::string message;          // the last result's message ("PASS" after a pass)
-    std::optional<int> command;   // the failed exchange's command code
-    uint64_t bytes = 0;           // bytes of the transfer steps (images, logo, files, audio)
-    double seconds = 0;           // from Connecting to the last result
-    std::string startedAt;        // ISO 8601 local time with offset
-    std::string finishedAt;
-    std::string tusn;             // as read, else empty
-    std::string loaderVersion;    // the answer to the version query, as one line
-    std::string imageMd5;         // the received application images' MD5 values, space-separated
-    std::string logFile;          // the session's log, when logs are on
-};
 
 class ReportingPortView final : public IPortView, public ISessionEvents {
 public:
@@ -87,12 +72,5 @@ private:
     std::mutex md5Mutex_;        // guards md5s_; held while an image is hashed
     std::map<std::pair<const uint8_t*, size_t>, std::string> md5s_;
 };
-
-// The report: CSV with a header line, or one JSON object per line when the file name ends
-// in ".jsonl". False with a reason when the file cannot be written.
-bool WriteReport(const std::string& file, const std::vector<TerminalOutcome>& outcomes, std::string& error);
-std::string ReportCsvHeader();
-std::string ReportCsvLine(const TerminalOutcome& outcome);
-std::string ReportJsonLine(const TerminalOutcome& outcome);
 
 }  // namespace korvane

@@ -103,9 +103,12 @@ private:
 
     // Reports the failure of a step; code null when the step reports none. An interim
     // failure is followed by more of the session.
+    // A session cut short by Stop or an unplug says so rather than name the exchange
+    // that the stop broke off.
     void Fail(const int* code, bool interim = false) {
-        s_.Events().Result(Port(), false, code, Message(), interim);
-        s_.view->SetResult(Port(), 0, code, std::string(Message()));
+        const std::string_view message = s_.Running() ? Message() : std::string_view(kStoppedMessage);
+        s_.Events().Result(Port(), false, code, message, interim);
+        s_.view->SetResult(Port(), 0, code, std::string(message));
     }
     void Fail(int code) { Fail(&code); }
 

@@ -24,6 +24,10 @@ enum PortStep : int {
     kStepPaused = 10,
 };
 
+// The result message of a session that was stopped (the run ended, or its terminal went)
+// before it had a result of its own.
+inline constexpr char kStoppedMessage[] = "Stopped";
+
 class IPortView {
 public:
     virtual ~IPortView() = default;

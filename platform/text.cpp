@@ -1,6 +1,9 @@
 #include "platform/text.h"
 
+#include <charconv>
 #include <cstdint>
+#include <iterator>
+#include <system_error>
 
 namespace korvane {
 namespace {
@@ -145,6 +148,14 @@ std::string_view TrimBlanks(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string DecimalText(double value, int decimals) {
+    char text[64];
+    const std::to_chars_result result =
+        std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, decimals);
+    // Only a number too large for the buffer fails; such a value is no figure to show.
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0");
 }
 
 }  // namespace korvane

@@ -20,4 +20,8 @@ std::string CutAtCharacter(std::string text, size_t max_bytes);
 // The text without blanks (space, tab, line breaks, vertical tab, form feed) at either end.
 std::string_view TrimBlanks(std::string_view text);
 
+// A number with a fixed count of decimals and a decimal point, whatever the C library's
+// locale says: reports, logs and the console's lines keep one form of number.
+std::string DecimalText(double value, int decimals);
+
 }  // namespace korvane

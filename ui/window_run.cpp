@@ -1,6 +1,5 @@
 #include "ui/window_run.h"
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -10,7 +9,6 @@
 #include "app/message_sink.h"
 #include "app/port_rows.h"
 #include "app/station_records.h"
-#include "app/terminal_report.h"
 #include "platform/tick.h"
 #include "ui/frame_logic.h"
 
@@ -18,8 +16,15 @@ namespace korvane {
 
 WindowRun::WindowRun(CKorvaneAppDownloadApp& app, PortRows& rows, const WindowOptions& options, Warn warn,
                      Clock& clock)
-    : app_(app), options_(options), clock_(clock), warn_(std::move(warn)), records_(rows, options.logDir, warn_) {
+    : app_(app),
+      options_(options),
+      clock_(clock),
+      warn_(std::move(warn)),
+      records_(rows, options.logDir, warn_),
+      report_(options.reportFile, warn_) {
     app_.portView = &rows;
+    // On disk after each finished terminal, so a crash keeps the rows finished before it.
+    records_.AddFinishedListener([this](const TerminalOutcome& outcome) { report_.Add(outcome); });
 }
 
 WindowRun::~WindowRun() = default;
@@ -35,7 +40,7 @@ void WindowRun::Attach(FrameLogic& frame, RunControl& run, IMessageSink& sink) {
     run_ = &run;
     sink_ = &sink;
     app_.messageSink = &sink;
-    // A stop discards what run control still holds of the ended sessions.
+    // What ended before a Stop is taken at once; what the Stop ends, at the next collect.
     frame_->SetBeforeStop([this] { records_.Collect(*run_); });
 }
 
@@ -66,23 +71,8 @@ bool WindowRun::BeginRun() {
     return true;
 }
 
-void WindowRun::WriteReport() {
-    if (options_.reportFile.empty()) {
-        return;
-    }
-    std::string error;
-    reportWritten_ = korvane::WriteReport(options_.reportFile, records_.Finished(), error);
-    // Rewritten after each finished terminal, so the file is whole at any moment; a
-    // report that cannot be written is told once, on stderr (a box would stop the run).
-    if (!reportWritten_ && !std::exchange(reportToldBroken_, true)) {
-        std::fprintf(stderr, "KorvaneAppDownload: %s\n", error.c_str());
-    }
-}
-
 bool WindowRun::OnCollect() {
-    if (records_.Collect(*run_) > 0) {
-        WriteReport();
-    }
+    records_.Collect(*run_);
     if (stage_ != Stage::kStarted) {
         return false;
     }
@@ -104,9 +94,10 @@ int WindowRun::Finish() {
     if (stage_ == Stage::kStartUpEnded) {
         status = kConsoleStartupEnded;
     } else if (frame_ != nullptr) {
+        // Sessions still running end now, each as a failed terminal ("Stopped").
         frame_->OnStop();
         records_.Collect(*run_);
-        WriteReport();
+        const bool reportWritten = report_.Write();
         size_t failed = 0;
         for (const TerminalOutcome& outcome : records_.Finished()) {
             failed += outcome.passed ? 0 : 1;
@@ -116,7 +107,7 @@ int WindowRun::Finish() {
                                  records_.Finished().size() < static_cast<size_t>(options_.count);
         if (stage_ == Stage::kRefused) {
             status = kConsoleStartRefused;
-        } else if (failed > 0 || countMissed || !reportWritten_) {
+        } else if (failed > 0 || countMissed || !reportWritten) {
             status = kConsoleSomeFailed;
         }
     }

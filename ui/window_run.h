@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/run_control.h"
+#include "app/report_file.h"
 #include "app/run_records.h"
 #include "ui/window_options.h"
 
@@ -33,8 +34,8 @@ inline constexpr int kCollectMs = 500;
 class WindowRun {
 public:
     using Warn = RunRecords::Warn;
-    // warn: how a warning about the session logs or the shared records reaches the
-    // operator, later, from the window's loop.
+    // warn: how a warning about the report, the session logs or the shared records
+    // reaches the operator, later, from the window's loop.
     WindowRun(CKorvaneAppDownloadApp& app, PortRows& rows, const WindowOptions& options, Warn warn, Clock& clock);
     ~WindowRun();
     WindowRun(const WindowRun&) = delete;
@@ -53,8 +54,9 @@ public:
     // Presses Start for --autostart and begins the --timeout count; false when Start
     // was refused (its message shown): the window should close.
     bool BeginRun();
-    // Collects the terminals finished since the last call (the report is rewritten when
-    // there are new ones); true when --count is reached or --timeout has passed.
+    // Collects the terminals finished since the last call (the report is rewritten after
+    // each, and a report that cannot be written is told once through warn); true when
+    // --count is reached or --timeout has passed.
     bool OnCollect();
     // Stops a run still on, writes the report a last time, shuts the application down;
     // the exit status. Call once, after the window's loop.
@@ -63,13 +65,12 @@ public:
     const std::vector<TerminalOutcome>& Finished() const { return records_.Finished(); }
 
 private:
-    void WriteReport();
-
     CKorvaneAppDownloadApp& app_;
     const WindowOptions options_;
     Clock& clock_;
     Warn warn_;
     RunRecords records_;
+    ReportFile report_;
     std::unique_ptr<StationRecords> station_;
     FrameLogic* frame_ = nullptr;
     RunControl* run_ = nullptr;
@@ -78,8 +79,6 @@ private:
     bool timedOut_ = false;
     uint64_t elapsedMs_ = 0;  // since BeginRun, summed from the clock's wrapping ticks
     uint32_t lastTick_ = 0;
-    bool reportWritten_ = true;
-    bool reportToldBroken_ = false;
 };
 
 }  // namespace korvane

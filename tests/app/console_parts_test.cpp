@@ -379,59 +379,5 @@ TEST(TerminalReport, SessionEventsGiveTimesIdentityImagesAndUnpluggedTerminals) 
     EXPECT_EQ(view.TotalBytes(), 140U);
 }
 
-TEST(TerminalReport, LinesAreValidCsvAndJsonWithTheOldColumnsFirst) {
-    TerminalOutcome passed{3, "1", true, "PASS", std::nullopt, 1048576, 12.25};
-    passed.startedAt = "2026-12-10T16:52:34+01:00";
-    passed.finishedAt = "2026-12-10T16:52:46+01:00";
-    passed.tusn = "000050QV41C0001";
-    passed.loaderVersion = "QV41C | LOADER | V1.0.0";
-    passed.imageMd5 = "0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210";
-    passed.logFile = "/var/log/korvane/COM3_20261210-165234-000_pos1.log";
-    EXPECT_EQ(ReportCsvLine(passed),
-              "3,1,Passed,PASS,,1048576,12.2,2026-12-10T16:52:34+01:00,2026-12-10T16:52:46+01:00,000050QV41C0001,"
-              "QV41C | LOADER | V1.0.0,0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210,"
-              "/var/log/korvane/COM3_20261210-165234-000_pos1.log");
-    EXPECT_EQ(ReportJsonLine(passed),
-              R"({"port":3,"binding_position":1,"result":"Passed","message":"PASS","command":null,"bytes":1048576,)"
-              R"("seconds":12.2,"started_at":"2026-12-10T16:52:34+01:00","finished_at":"2026-12-10T16:52:46+01:00",)"
-              R"("tusn":"000050QV41C0001","loader_version":"QV41C | LOADER | V1.0.0",)"
-              R"("image_md5":"0123456789abcdef0123456789abcdef fedcba9876543210fedcba9876543210",)"
-              R"("log_file":"/var/log/korvane/COM3_20261210-165234-000_pos1.log"})");
-
-    // What a terminal sends may hold anything: quotes, separators, control bytes, bad UTF-8.
-    TerminalOutcome failed{12, "", false, "remote: \"bad\", again\n\xFF", 6000, 0, 0.5};
-    failed.tusn = "a,\"b\"";
-    failed.loaderVersion = "v\x01\xFE";
-    EXPECT_EQ(ReportCsvLine(failed), "12,,Failed,\"remote: \"\"bad\"\", again\n\xEF\xBF\xBD\",6000,0,0.5,,,"
-                                     "\"a,\"\"b\"\"\",v\x01\xEF\xBF\xBD,,");
-    EXPECT_EQ(ReportJsonLine(failed),
-              "{\"port\":12,\"binding_position\":null,\"result\":\"Failed\",\"message\":"
-              "\"remote: \\\"bad\\\", again\\u000a\xEF\xBF\xBD\",\"command\":6000,\"bytes\":0,\"seconds\":0.5,"
-              "\"started_at\":\"\",\"finished_at\":\"\",\"tusn\":\"a,\\\"b\\\"\",\"loader_version\":\"v\\u0001\xEF\xBF\xBD\","
-              "\"image_md5\":\"\",\"log_file\":\"\"}");
-}
-
-std::string ReadAll(const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TEST(TerminalReport, CsvHasAHeaderAndJsonLinesHaveNone) {
-    testing::TempDir dir;
-    const std::vector<TerminalOutcome> outcomes = {{3, "1", true, "PASS", std::nullopt, 10, 1.0},
-                                                   {4, "2", false, "Time out", 5, 0, 5.0}};
-    std::string error;
-    ASSERT_TRUE(WriteReport(dir.File("r.csv"), outcomes, error)) << error;
-    EXPECT_EQ(ReadAll(dir.File("r.csv")),
-              ReportCsvHeader() + "\n" + ReportCsvLine(outcomes[0]) + "\n" + ReportCsvLine(outcomes[1]) + "\n");
-    ASSERT_TRUE(WriteReport(dir.File("r.jsonl"), outcomes, error)) << error;
-    EXPECT_EQ(ReadAll(dir.File("r.jsonl")), ReportJsonLine(outcomes[0]) + "\n" + ReportJsonLine(outcomes[1]) + "\n");
-
-    EXPECT_FALSE(WriteReport(dir.File("missing/r.csv"), outcomes, error));
-    EXPECT_NE(error.find("missing/r.csv"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace korvane

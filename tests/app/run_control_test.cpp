@@ -17,6 +17,7 @@
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
+#include "app/run_records.h"
 #include "engine/signature_cache.h"
 #include "engine/thread_para.h"
 #include "platform/profile.h"
@@ -142,7 +143,7 @@ public:
         }
         const bool finished = self.finish_.erase(para->nPort) != 0 && !para->bStop;
         lock.unlock();
-        para->pApp->portView->SetResult(port, finished ? 1 : 0, nullptr, finished ? "PASS" : "");
+        para->pApp->portView->SetResult(port, finished ? 1 : 0, nullptr, finished ? "PASS" : kStoppedMessage);
         para->bFinished = true;
         return 0;
     }
@@ -618,6 +619,95 @@ TEST_F(RunControlTest, TheTickAdvancesRowsOnlyWhileArmed) {
     StartWith({});
     run_->OnTimer();
     EXPECT_EQ(Row(1).cells[kColTime], "1");
+}
+
+// ---- the outcomes a front end keeps: one per session, closed when it ends ----
+
+class RunRecordsTest : public RunControlTest {
+protected:
+    RunRecordsTest() {
+        run_.reset();
+        RunControlParts parts;
+        parts.watcher = std::make_unique<CDevHound>(std::make_unique<testing::ScriptedPorts>(ports_), gate_);
+        parts.sessionEntry = &FakeSessions::Body;
+        parts.view = &records_.View();
+        parts.events = &records_.Events();
+        parts.tableFile = TableFile();
+        run_ = std::make_unique<RunControl>(app_, rows_, sink_, [](uint32_t, int) { return true; }, std::move(parts));
+        records_.AddFinishedListener([this](const TerminalOutcome& outcome) { heard_.push_back(outcome); });
+    }
+
+    // Collects and gives "port result message" per outcome collected now.
+    std::vector<std::string> Collect() {
+        const size_t before = records_.Finished().size();
+        records_.Collect(*run_);
+        std::vector<std::string> taken;
+        for (size_t i = before; i < records_.Finished().size(); ++i) {
+            const TerminalOutcome& o = records_.Finished()[i];
+            taken.push_back(std::to_string(o.nPort) + " " + (o.passed ? "Passed " : "Failed ") + o.message);
+        }
+        return taken;
+    }
+
+    testing::TempDir logs_;
+    RunRecords records_{rows_, logs_.path(), nullptr};
+    std::vector<TerminalOutcome> heard_;  // what the finished-terminal listener was given
+};
+
+TEST_F(RunRecordsTest, ARunEndingWithSessionsMidTransferReportsThemAsStoppedFailures) {
+    // However the run ends (timeout, count, Ctrl-C in the console; Stop or closing in the
+    // window), the front end calls Stop and then collects.
+    StartWith({});
+    run_->UpdatePortSession(1, 1);
+    run_->UpdatePortSession(2, 1);
+    FakeSessions::Get().AwaitStarts(2);
+    FakeSessions::Get().Finish(Record(1));
+    EXPECT_EQ(Collect(), (std::vector<std::string>{"1 Passed PASS"}));
+
+    gate_.Open();
+    run_->OnStop();
+    EXPECT_EQ(Collect(), (std::vector<std::string>{"2 Failed Stopped"}));
+    ASSERT_EQ(heard_.size(), 2U);
+    const TerminalOutcome& stopped = heard_[1];
+    EXPECT_FALSE(stopped.passed);
+    EXPECT_FALSE(stopped.finishedAt.empty());
+    EXPECT_FALSE(stopped.logFile.empty());
+    EXPECT_NE(stopped.sessionId, heard_[0].sessionId);
+    EXPECT_TRUE(Collect().empty());
+}
+
+TEST_F(RunRecordsTest, APassedTerminalRepluggedBeforeCollectKeepsItsPassAndItsLog) {
+    struct Case {
+        const char* name;
+        bool unplugFirst;  // the removal is seen, or lost and the arrival ends the old session
+    };
+    for (const Case c : {Case{"unplugged then plugged", true}, Case{"plugged over a lost removal", false}}) {
+        SCOPED_TRACE(c.name);
+        FakeSessions::Get().Reset();
+        const size_t before = records_.Finished().size();
+        if (!run_->Running()) {
+            StartWith({});
+        }
+        run_->UpdatePortSession(7, 1);
+        FakeSessions::Get().AwaitStarts(1);
+        FakeSessions::Get().Finish(Record(7));
+        if (c.unplugFirst) {
+            run_->UpdatePortSession(7, 0);
+        }
+        run_->UpdatePortSession(7, 1);
+        FakeSessions::Get().AwaitStarts(2);
+        FakeSessions::Get().Finish(Record(7));
+        run_->UpdatePortSession(7, 0);
+
+        EXPECT_EQ(Collect(), (std::vector<std::string>{"7 Passed PASS", "7 Passed PASS"}));
+        ASSERT_EQ(records_.Finished().size(), before + 2);
+        const TerminalOutcome& first = records_.Finished()[before];
+        const TerminalOutcome& second = records_.Finished()[before + 1];
+        EXPECT_NE(first.sessionId, second.sessionId);
+        EXPECT_FALSE(first.logFile.empty());
+        EXPECT_NE(first.logFile, second.logFile);
+        EXPECT_EQ(first.bindingPosition, "1");
+    }
 }
 
 TEST(RunControlLifetime, DestroyingARunningControlStopsItsSessions) {

@@ -692,7 +692,7 @@ TEST_F(MainProcessTest, StopDuringTheCheckSpPauseEndsItAtOnce) {
         RunSession(local.session);
         EXPECT_LE(local.clock.Now() - waiting_at, 50u) << "the pause ends within a slice of the stop";
         EXPECT_EQ(term.Find("CHECK SP"), nullptr);
-        EXPECT_EQ(local.view.Log("SetResult"), Sequence({"SetResult 7 0 600 "}));
+        EXPECT_EQ(local.view.Log("SetResult"), Sequence({"SetResult 7 0 600 Stopped"}));
     }
 }
 
@@ -704,10 +704,10 @@ TEST_F(MainProcessTest, StopBeforeIdentificationSendsNothing) {
     Run();
     EXPECT_LT(rig.clock.Now() - start, 100u);
     EXPECT_TRUE(terminal.written().empty());
-    EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - "}));
+    EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Stopped"}));
 }
 
-TEST_F(MainProcessTest, StopDuringAnImageEndsWithTheImageCodeAndAnEmptyMessage) {
+TEST_F(MainProcessTest, StopDuringAnImageEndsAsStoppedWithTheImageCode) {
     UseImages(5000);
     int image_packets = 0;
     rig.channel.OnWrite([&](std::span<const uint8_t> bytes) {
@@ -720,7 +720,7 @@ TEST_F(MainProcessTest, StopDuringAnImageEndsWithTheImageCodeAndAnEmptyMessage) 
         rig.channel.Arrive(packet && packet->cmd == kCmdVersion ? OkFrame("a\r\nb\r\nc") : OkFrame());
     });
     Run();
-    EXPECT_EQ(Results(), Sequence({"SetResult 7 0 6000 "}));
+    EXPECT_EQ(Results(), Sequence({"SetResult 7 0 6000 Stopped"}));
     EXPECT_EQ(rig.channel.Writes().size(), 5u) << "5, 48, start and two data packets; nothing after the stop";
 }
 
@@ -794,7 +794,7 @@ TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) 
     EXPECT_EQ(MainProcess(&para), 0);
     EXPECT_TRUE(para.bFinished.load());
     EXPECT_TRUE(terminal.written().empty());
-    EXPECT_EQ(Results(), Sequence({"SetResult 9 0 - "}));
+    EXPECT_EQ(Results(), Sequence({"SetResult 9 0 - Stopped"}));
 }
 
 }  // namespace

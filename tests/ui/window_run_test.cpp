@@ -1,16 +1,23 @@
 // The window's run driver over a fake frame and a fake clock: --autostart and a refused
-// Start, --timeout with and without --count, the report written at the end, a start-up
-// that ends, and the exit statuses they give.
+// Start, --timeout with and without --count, the report written at the end and after a
+// Stop with a terminal mid-transfer, a report that cannot be written, a start-up that
+// ends, and the exit statuses they give.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/port_rows.h"
 #include "app/run_control.h"
 #include "discovery/dev_hound.h"
+#include "engine/port_view.h"
+#include "engine/thread_para.h"
 #include "platform/tick.h"
 #include "tests/fixtures/recording_message_sink.h"
 #include "tests/fixtures/temp_dir.h"
@@ -46,22 +53,56 @@ public:
     uint32_t now = 0xFFFFF000u;
 };
 
+// A channel module whose channels open and take every write.
+IChannelVtbl g_channelTable = [] {
+    IChannelVtbl table{};
+    table.Open = [](IChannel*, const ChannelConfig*) -> int32_t { return 1; };
+    table.Close = [](IChannel*) {};
+    return table;
+}();
+IChannel g_channel{&g_channelTable};
+int32_t CreateFakeChannel(IChannel** slot, uint32_t) {
+    *slot = &g_channel;
+    return 1;
+}
+
+// A session that is in the middle of its transfer until it is stopped, then reports as
+// the engine does.
+std::atomic<int> g_sessionsRunning{0};
+int TransferUntilStopped(_THREAD_PARA_T* para) {
+    const int port = static_cast<int>(para->nPort);
+    para->pApp->portView->SetStep(port, kStepLogo, 1, 1000);
+    ++g_sessionsRunning;
+    while (!para->bStop && para->pApp->b_running != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    para->pApp->portView->SetResult(port, 0, nullptr, kStoppedMessage);
+    --g_sessionsRunning;
+    para->bFinished = true;
+    return 0;
+}
+
 // A window's run as the toolkit drives it, with everything but the frame real.
 struct Window {
-    explicit Window(WindowOptions options)
+    explicit Window(WindowOptions options, SessionEntry sessions = nullptr)
         : rows(app),
-          run(app, rows, options, [](const std::string&) {}, clock),
-          control(app, rows, sink, [](uint32_t, int) { return true; }, Parts()),
+          run(app, rows, options, [this](const std::string& warning) { warnings.push_back(warning); }, clock),
+          control(app, rows, sink, [](uint32_t, int) { return true; }, Parts(sessions)),
           logic(app, control, sink, frame) {
         run.Attach(logic, control, sink);
+        app.pfnCreateChannel = &CreateFakeChannel;
+        app.pfnReleaseChannel = [](IChannel*) {};
     }
 
-    RunControlParts Parts() {
+    RunControlParts Parts(SessionEntry sessions) {
         RunControlParts parts;
         parts.watcher = std::make_unique<CDevHound>(std::make_unique<NoPorts>());
         parts.tableFile = dir.File("ComPorts.ini");
+        parts.sessionEntry = sessions;
         return run.Parts(std::move(parts));
     }
+
+    std::vector<std::string> warnings;  // what reaches the operator from the window's loop
 
     TempDir dir;
     StepClock clock;
@@ -146,6 +187,46 @@ TEST(WindowRun, TheReportIsWrittenAtTheEnd) {
     // A report that cannot be written makes the run no success.
     Window window(Options({"--autostart", "--report", out.File("no/such/folder/report.csv")}));
     ASSERT_TRUE(window.run.BeginRun());
+    EXPECT_EQ(window.run.Finish(), 1);
+}
+
+TEST(WindowRun, StopWithATerminalMidTransferReportsItAsAStoppedFailure) {
+    TempDir out;
+    Window window(Options({"--autostart", "--report", out.File("report.csv")}), &TransferUntilStopped);
+    ASSERT_TRUE(window.run.BeginRun());
+    window.control.UpdatePortSession(3, 1);
+    while (g_sessionsRunning == 0) {
+        std::this_thread::yield();
+    }
+    window.logic.OnStop();  // the toolbar's Stop
+    window.run.OnCollect();
+    ASSERT_EQ(window.run.Finished().size(), 1u);
+    EXPECT_FALSE(window.run.Finished()[0].passed);
+    EXPECT_EQ(window.run.Finished()[0].message, kStoppedMessage);
+    // The report has its row at once, not only when the window closes.
+    FILE* file = std::fopen(out.File("report.csv").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    char line[256] = {};
+    EXPECT_NE(std::fgets(line, sizeof line, file), nullptr);  // the header
+    EXPECT_NE(std::fgets(line, sizeof line, file), nullptr);
+    std::fclose(file);
+    EXPECT_EQ(std::string(line).rfind("3,", 0), 0u) << line;
+    EXPECT_NE(std::string(line).find(",Failed,Stopped,"), std::string::npos) << line;
+    EXPECT_EQ(window.run.Finish(), 1);
+}
+
+TEST(WindowRun, AReportThatCannotBeWrittenIsToldInTheWindowOnce) {
+    TempDir out;
+    Window window(Options({"--autostart", "--report", out.File("no/such/folder/report.csv")}), &TransferUntilStopped);
+    ASSERT_TRUE(window.run.BeginRun());
+    for (const uint32_t port : {3u, 4u}) {
+        window.control.UpdatePortSession(port, 1);
+        window.control.UpdatePortSession(port, 0);  // each an unplugged terminal, finished
+        window.run.OnCollect();
+    }
+    ASSERT_EQ(window.run.Finished().size(), 2u);
+    ASSERT_EQ(window.warnings.size(), 1u);
+    EXPECT_NE(window.warnings[0].find("no/such/folder/report.csv"), std::string::npos) << window.warnings[0];
     EXPECT_EQ(window.run.Finish(), 1);
 }
 
