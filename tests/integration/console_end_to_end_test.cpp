@@ -231,21 +231,6 @@ TEST_F(ConsoleEndToEnd, CountNotReachedInTimeIsNoSuccess) {
         << program.Out();
 }
 
-TEST_F(ConsoleEndToEnd, CtrlCStopsTheRunAtOnce) {
-    Program program(Args({"--report", output_.File("report.csv")}), output_);
-    ASSERT_TRUE(program.Started());
-    sim::SimTerminal& terminal = Terminal(24, {"delay=20000:cmd=11"});
-    PlugUntilHeard(terminal);
-    ASSERT_TRUE(terminal.WaitUntil([](const sim::TerminalRecord& r) { return !r.PacketsOf(11).empty(); }, 30s));
-
-    const auto stopped = std::chrono::steady_clock::now();
-    program.Signal(SIGINT);
-    EXPECT_EQ(program.Wait(10s), 0) << program.Out() << program.Err();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
-    EXPECT_NE(program.Out().find("0 terminals finished"), std::string::npos) << program.Out();
-    EXPECT_EQ(Lines(ReadText(output_.File("report.csv"))).size(), 1U);  // the header alone
-}
-
 // The JSON lines report by port, each row as its text.
 std::map<int, std::string> RowsByPort(const std::string& report) {
     std::map<int, std::string> rows;
@@ -267,6 +252,96 @@ std::string Field(const std::string& row, const std::string& name) {
     }
     const size_t from = at + key.size();
     return row.substr(from, row.find('"', from) - from);
+}
+
+// However the run ends while a terminal is in the middle of its logo, that terminal is a
+// failed one: a final row, the count, a report row, its log and exit status 1. Ctrl-C
+// stops the run at once.
+TEST_F(ConsoleEndToEnd, ATerminalMidTransferWhenTheRunEndsIsReportedStopped) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int stuckPort;
+        int passingPort;  // 0: none
+        bool ctrlC;
+    };
+    const Case cases[] = {
+        {"Ctrl-C", {}, 41, 0, true},
+        {"--timeout", {"--timeout", "12"}, 42, 0, false},
+        {"--count reached while another runs", {"--count", "1", "--timeout", "60"}, 43, 44, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir output;
+        const std::string report = output.File("report.jsonl");
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--report", report, "--log-dir", output.File("logs")});
+        Program program(Args(args), output);
+        ASSERT_TRUE(program.Started());
+        sim::SimTerminal& stuck = Terminal(c.stuckPort, {"delay=60000:cmd=11"});
+        PlugUntilHeard(stuck);
+        ASSERT_TRUE(stuck.WaitUntil([](const sim::TerminalRecord& r) { return !r.PacketsOf(11).empty(); }, 30s));
+        if (c.passingPort != 0) {
+            PlugUntilHeard(Terminal(c.passingPort));
+        }
+        const auto signalled = std::chrono::steady_clock::now();
+        if (c.ctrlC) {
+            program.Signal(SIGINT);
+        }
+        ASSERT_EQ(program.Wait(60s), 1) << program.Out() << program.Err();
+        if (c.ctrlC) {
+            EXPECT_LT(std::chrono::steady_clock::now() - signalled, 3s) << "Ctrl-C stops the run at once";
+        }
+
+        const std::string out = program.Out();
+        const size_t finished = c.passingPort != 0 ? 2 : 1;
+        EXPECT_NE(out.find(std::to_string(finished) + " terminals finished: " + std::to_string(finished - 1) +
+                           " passed, 1 failed"),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(out.find("COM" + std::to_string(c.stuckPort) + " #1 Failed:Stopped (command 4)"), std::string::npos)
+            << out;
+        const std::map<int, std::string> rows = RowsByPort(report);
+        ASSERT_EQ(rows.size(), finished) << ReadText(report);
+        const std::string& row = rows.at(c.stuckPort);
+        EXPECT_NE(row.find("\"result\":\"Failed\",\"message\":\"Stopped\""), std::string::npos) << row;
+        EXPECT_NE(ReadText(Field(row, "log_file")).find("result Failed: Stopped"), std::string::npos) << row;
+        if (c.passingPort != 0) {
+            EXPECT_NE(rows.at(c.passingPort).find("\"result\":\"Passed\""), std::string::npos);
+        }
+    }
+}
+
+// A program killed in the middle of a run (a crash, a power cut of the process) leaves the
+// report rows of the terminals finished before it, and every session's log up to its last step.
+TEST_F(ConsoleEndToEnd, AKilledProgramKeepsTheReportRowsAndLogsOfWhatWentBefore) {
+    const std::string report = output_.File("report.csv");
+    const std::string logDir = output_.File("logs");
+    Program program(Args({"--report", report, "--log-dir", logDir}), output_);
+    ASSERT_TRUE(program.Started());
+    PlugUntilHeard(Terminal(45));
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (Lines(ReadText(report)).size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    sim::SimTerminal& stuck = Terminal(46, {"delay=60000:cmd=11"});
+    PlugUntilHeard(stuck);
+    ASSERT_TRUE(stuck.WaitUntil([](const sim::TerminalRecord& r) { return !r.PacketsOf(11).empty(); }, 30s));
+    std::this_thread::sleep_for(200ms);  // the writer's turn after the step
+    program.Signal(SIGKILL);
+    EXPECT_EQ(program.Wait(10s), -1);
+
+    const std::vector<std::string> rows = Lines(ReadText(report));
+    ASSERT_EQ(rows.size(), 2U) << ReadText(report);
+    EXPECT_EQ(rows[1].rfind("45,1,Passed,PASS,", 0), 0U) << rows[1];
+    std::map<int, std::string> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(logDir)) {
+        const std::string name = entry.path().filename().string();
+        logs[std::stoi(name.substr(3))] = ReadText(entry.path().string());
+    }
+    ASSERT_EQ(logs.size(), 2U);
+    EXPECT_NE(logs[45].find("session ended"), std::string::npos) << logs[45];
+    EXPECT_NE(logs[46].find("step Downloading Logo"), std::string::npos) << logs[46];
 }
 
 TEST_F(ConsoleEndToEnd, EachTerminalHasItsLogAndATraceableReportRow) {
