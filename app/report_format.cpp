@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "app/config_values.h"
 #include "platform/file_replace.h"

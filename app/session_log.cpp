@@ -75,7 +75,10 @@ void SessionLogWriter::SessionBegan(int nPort, const std::string& bindingPositio
     {
         std::lock_guard lock(mutex_);
         paths_.erase(nPort);
-        open_.erase(nPort);
+        if (const auto it = open_.find(nPort); it != open_.end()) {
+            ending_.push_back(std::move(it->second));  // closed by the writer, as if ended
+            open_.erase(it);
+        }
         if (log->file != nullptr) {
             paths_[nPort] = path;
             open_[nPort] = std::move(log);

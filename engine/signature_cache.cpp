@@ -93,7 +93,8 @@ SharedSignOutcome SignatureCache::SignAsFirst(SignFn sign, VerifyFn verify, std:
     const bool signed_ok = sign != nullptr && sign(key_pair.data(), region.data(), length, 0, made.data()) == 0;
     // Every session of the run would take a kept signature: one bad result must not fail
     // them all, so the module checks it once before it is kept.
-    const bool sound = signed_ok && (verify == nullptr || verify(key_pair.data(), region.data(), length, 0, made.data()) == 1);
+    const bool sound =
+        signed_ok && (verify == nullptr || verify(key_pair.data(), region.data(), length, 0, made.data()) == 1);
     {
         const std::lock_guard<std::mutex> hold(lock_);
         entry->state = sound ? Entry::State::kSigned : signed_ok ? Entry::State::kUnsound : Entry::State::kRefused;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <fstream>
