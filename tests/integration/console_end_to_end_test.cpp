@@ -270,6 +270,10 @@ TEST_F(ConsoleEndToEnd, ATerminalMidTransferWhenTheRunEndsIsReportedStopped) {
         {"--timeout", {"--timeout", "12"}, 42, 0, false},
         {"--count reached while another runs", {"--count", "1", "--timeout", "60"}, 43, 44, false},
     };
+    // A logo of many packets, each answered late but within the session's wait: the stuck
+    // terminal stays in the middle of its logo for a minute.
+    config_.WriteBytes("logo.bmp", MakeBitmap16({.width = 160, .height = 100}));
+    const std::vector<std::string> slowLogo = {"delay=3000:cmd=11"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir output;
@@ -278,7 +282,7 @@ TEST_F(ConsoleEndToEnd, ATerminalMidTransferWhenTheRunEndsIsReportedStopped) {
         args.insert(args.end(), {"--report", report, "--log-dir", output.File("logs")});
         Program program(Args(args), output);
         ASSERT_TRUE(program.Started());
-        sim::SimTerminal& stuck = Terminal(c.stuckPort, {"delay=60000:cmd=11"});
+        sim::SimTerminal& stuck = Terminal(c.stuckPort, slowLogo);
         PlugUntilHeard(stuck);
         ASSERT_TRUE(stuck.WaitUntil([](const sim::TerminalRecord& r) { return !r.PacketsOf(11).empty(); }, 30s));
         if (c.passingPort != 0) {
@@ -319,12 +323,13 @@ TEST_F(ConsoleEndToEnd, AKilledProgramKeepsTheReportRowsAndLogsOfWhatWentBefore)
     const std::string logDir = output_.File("logs");
     Program program(Args({"--report", report, "--log-dir", logDir}), output_);
     ASSERT_TRUE(program.Started());
+    config_.WriteBytes("logo.bmp", MakeBitmap16({.width = 160, .height = 100}));
     PlugUntilHeard(Terminal(45));
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (Lines(ReadText(report)).size() < 2 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(50ms);
     }
-    sim::SimTerminal& stuck = Terminal(46, {"delay=60000:cmd=11"});
+    sim::SimTerminal& stuck = Terminal(46, {"delay=3000:cmd=11"});
     PlugUntilHeard(stuck);
     ASSERT_TRUE(stuck.WaitUntil([](const sim::TerminalRecord& r) { return !r.PacketsOf(11).empty(); }, 30s));
     std::this_thread::sleep_for(200ms);  // the writer's turn after the step
