@@ -200,14 +200,14 @@ TEST(TerminalReport, ARewriteThatFailsKeepsTheReportBeforeIt) {
         const std::string before = ReadAll(file);
         ASSERT_NE(before.find("\n1,1,Passed,PASS"), std::string::npos) << before;
 
-        c.breakIt(dir.path());
+        c.breakIt(dir.Path());
         report.Add(TerminalOutcome{2, "2", false, "Time out", 48, 4096, 30.0});
         report.Add(TerminalOutcome{3, "3", true, "PASS"});
         const bool written = report.Write();
-        c.mend(dir.path());
+        c.mend(dir.Path());
         EXPECT_FALSE(written);
         EXPECT_EQ(ReadAll(file), before);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary left";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "no temporary left";
         ASSERT_EQ(warnings.size(), 1U) << "told once, not at every finished terminal";
         EXPECT_NE(warnings[0].find(file), std::string::npos);
         // Once the disk takes it again, the next write has every row.

@@ -655,7 +655,7 @@ protected:
     }
 
     testing::TempDir logs_;
-    RunRecords records_{rows_, logs_.path(), nullptr};
+    RunRecords records_{rows_, logs_.Path(), nullptr};
     std::vector<TerminalOutcome> heard_;  // what the finished-terminal listener was given
 };
 

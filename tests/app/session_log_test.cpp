@@ -108,8 +108,8 @@ TEST(SessionLog, SessionsNamedAlikeKeepALogEach) {
     const WallTime fixed = std::chrono::system_clock::now();
     testing::TempDir dir;
     const auto clock = [fixed] { return fixed; };
-    SessionLogWriter first(dir.path(), nullptr, clock);
-    SessionLogWriter second(dir.path(), nullptr, clock);  // another program
+    SessionLogWriter first(dir.Path(), nullptr, clock);
+    SessionLogWriter second(dir.Path(), nullptr, clock);  // another program
     struct Session {
         SessionLogWriter& writer;
         const char* text;
