@@ -357,7 +357,7 @@ TEST(SessionEndToEnd, StopMidTransferEndsTheSessionWithinOneReadWait) {
         EXPECT_LT(took, 250ms) << "a read waits 10 ms; the session must not outlast it by much";
         RecordProperty(std::string("microseconds from stop to end, ") + name,
                        static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
-        EXPECT_EQ(Outcomes(session), Sequence({"0 6000 "}));
+        EXPECT_EQ(Outcomes(session), Sequence({"0 6000 Stopped"}));
     }
 }
 
