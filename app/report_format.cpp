@@ -1,6 +1,5 @@
 #include "app/report_format.h"
 
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -56,44 +55,6 @@ constexpr ReportColumn kColumns[] = {
     {"log_file", false, [](const TerminalOutcome& o) { return Text(o.logFile); }},
 };
 
-// A text a spreadsheet would run as a formula, or whose first character it would drop.
-bool LooksLikeFormula(const std::string& text) {
-    return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
-}
-
-std::string CsvText(const std::string& text) {
-    const std::string cell = LooksLikeFormula(text) ? "'" + text : text;
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
-        return cell;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -124,7 +85,7 @@ std::string ReportCsvLine(const TerminalOutcome& outcome) {
         line += first ? "" : ",";
         first = false;
         if (value) {
-            line += column.number ? *value : CsvText(*value);
+            line += column.number ? *value : CsvTextCell(*value);
         }
     }
     return line;
@@ -135,7 +96,7 @@ std::string ReportJsonLine(const TerminalOutcome& outcome) {
     for (const ReportColumn& column : kColumns) {
         const std::optional<std::string> value = column.value(outcome);
         line += (line.size() > 1 ? ",\"" : "\"") + std::string(column.name) + "\":";
-        line += !value ? "null" : column.number ? *value : JsonString(*value);
+        line += !value ? "null" : column.number ? *value : JsonQuoted(*value);
     }
     return line + "}";
 }

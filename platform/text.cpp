@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <iterator>
 #include <system_error>
@@ -156,6 +157,43 @@ std::string DecimalText(double value, int decimals) {
         std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, decimals);
     // Only a number too large for the buffer fails; such a value is no figure to show.
     return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0");
+}
+
+std::string CsvQuoted(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string CsvTextCell(std::string_view text) {
+    const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    return formula ? CsvQuoted("'" + std::string(text)) : CsvQuoted(text);
+}
+
+std::string JsonQuoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 }  // namespace korvane

@@ -24,4 +24,14 @@ std::string_view TrimBlanks(std::string_view text);
 // locale says: reports, logs and the console's lines keep one form of number.
 std::string DecimalText(double value, int decimals);
 
+// A CSV cell: in double quotes, inner quotes doubled, when it holds a comma, a quote or a
+// line break; otherwise as it is.
+std::string CsvQuoted(std::string_view text);
+// A CSV cell of free text: one that a spreadsheet would take as a formula or whose first
+// character it would drop (=, +, -, @, tab, CR) gets a leading apostrophe, then CsvQuoted.
+std::string CsvTextCell(std::string_view text);
+// A JSON string literal: quotes, backslashes and control characters escaped, every other
+// byte as it is.
+std::string JsonQuoted(std::string_view text);
+
 }  // namespace korvane

@@ -1,7 +1,8 @@
 #include "records/result_table.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "platform/text.h"
 
 namespace korvane {
 
@@ -21,39 +22,7 @@ std::string OneLine(const std::string& text) {
 }
 
 std::string CsvCell(const std::string& text, bool numeric) {
-    std::string cell = text;
-    if (!numeric && !cell.empty() && std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos) {
-        cell.insert(cell.begin(), '\'');
-    }
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) {
-        return cell;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return numeric ? CsvQuoted(text) : CsvTextCell(text);
 }
 
 std::string Text(const ResultTable& table) {
@@ -122,8 +91,8 @@ std::string FormatTable(const ResultTable& table, TableFormat format) {
         out += r == 0 ? "\n  {" : ",\n  {";
         const auto& row = table.rows[r];
         for (size_t c = 0; c < row.size() && c < table.columns.size(); ++c) {
-            const std::string value = !isNumeric(c) ? JsonText(row[c]) : row[c].empty() ? "null" : row[c];
-            out += (c == 0 ? "" : ", ") + JsonText(table.columns[c]) + ": " + value;
+            const std::string value = !isNumeric(c) ? JsonQuoted(row[c]) : row[c].empty() ? "null" : row[c];
+            out += (c == 0 ? "" : ", ") + JsonQuoted(table.columns[c]) + ": " + value;
         }
         out += "}";
     }
