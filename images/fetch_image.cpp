@@ -65,9 +65,9 @@ public:
     EasyHandle(const EasyHandle&) = delete;
     EasyHandle& operator=(const EasyHandle&) = delete;
 
-    CURL* get() const { return handle_; }
+    CURL* Get() const { return handle_; }
     void AddHeader(const char* header) { headers_ = curl_slist_append(headers_, header); }
-    curl_slist* headers() const { return headers_; }
+    curl_slist* Headers() const { return headers_; }
 
 private:
     CURL* handle_;
@@ -81,7 +81,7 @@ int FetchImage(const std::string& url, uint8_t* dest, int32_t& length) {
         return 0;
     }
     EasyHandle transfer(url);
-    CURL* handle = transfer.get();
+    CURL* handle = transfer.Get();
     if (handle == nullptr) {
         return 0;
     }
@@ -93,7 +93,7 @@ int FetchImage(const std::string& url, uint8_t* dest, int32_t& length) {
     download.capacity = length;
     curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
     curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, transfer.headers());
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, transfer.Headers());
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kStallLimitMs);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStallLimitMs / 1000);

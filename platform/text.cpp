@@ -143,12 +143,12 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n\v\f";
-    const size_t first = text.find_first_not_of(blanks);
+    constexpr std::string_view kBlanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) {
         return {};
     }
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
 std::string DecimalText(double value, int decimals) {

@@ -45,7 +45,7 @@ public:
     // The answer to the n-th packet (from 0) of a command; an empty answer is silence.
     void Answer(uint32_t cmd, int n, Bytes reply) { answers_[{cmd, n}] = std::move(reply); }
 
-    const std::vector<Written>& written() const { return written_; }
+    const std::vector<Written>& Writes() const { return written_; }
 
     // What was written, runs of the same packet folded: "5", "48", "0*3", "GOTO FASTBOOT".
     std::vector<std::string> Sequence() const {
@@ -196,8 +196,8 @@ TEST_F(MainProcessTest, VersionAnswerDecidesBetweenFailureAndDownload) {
 TEST_F(MainProcessTest, LoaderVersionGoesToTheStepTextAndSkipsThePlainTextCommands) {
     const uint32_t start = rig.clock.Now();
     Run();
-    ASSERT_FALSE(terminal.written().empty());
-    EXPECT_EQ(terminal.written()[0].at - start, 1000u) << "the session settles for 1000 ms first";
+    ASSERT_FALSE(terminal.Writes().empty());
+    EXPECT_EQ(terminal.Writes()[0].at - start, 1000u) << "the session settles for 1000 ms first";
     EXPECT_EQ(rig.view.Log("SetStepText"), Sequence({"SetStepText 7 V2.07"}));
     EXPECT_EQ(PayloadText(*terminal.Find("48")), "0");
     EXPECT_EQ(terminal.Find("GOTO FASTBOOT"), nullptr);
@@ -228,14 +228,14 @@ TEST_F(MainProcessTest, LoaderThatNeverSaysOkayFailsWithCode600) {
 TEST_F(MainProcessTest, ChannelThatRefusesWritesReportsThePortLost) {
     rig.channel.FailWrites(true);
     Run();
-    EXPECT_TRUE(terminal.written().empty());
+    EXPECT_TRUE(terminal.Writes().empty());
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Port lost", "SetResult 7 0 600 Port lost"}));
 }
 
 TEST_F(MainProcessTest, TerminalThatTakesNoDataReportsAWriteTimeOut) {
     rig.channel.StallWrites();
     Run();
-    EXPECT_TRUE(terminal.written().empty());
+    EXPECT_TRUE(terminal.Writes().empty());
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Write time out", "SetResult 7 0 600 Write time out"}));
 }
 
@@ -364,7 +364,7 @@ TEST_F(MainProcessTest, OtherImageFailuresEndWithTheImageCode) {
         RunSession(local.session);
         EXPECT_EQ(term.Find("2"), nullptr);
         EXPECT_EQ(term.Find("25"), nullptr);
-        EXPECT_EQ(term.written().back().what, "0") << "nothing follows the failed packet";
+        EXPECT_EQ(term.Writes().back().what, "0") << "nothing follows the failed packet";
         const std::vector<std::string> results = local.view.Log("SetResult");
         ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results[0], c.result);
@@ -544,7 +544,7 @@ TEST_F(MainProcessTest, FileSystemFailuresEndTheSessionWithTheirCodes) {
         term.Answer(c.cmd, c.n, RemoteErrorFrame("no"));
         RunSession(local.session);
         EXPECT_EQ(local.view.Log("SetResult"), Sequence({c.result}));
-        EXPECT_EQ(term.written().back().what, std::to_string(c.cmd));
+        EXPECT_EQ(term.Writes().back().what, std::to_string(c.cmd));
     }
 }
 
@@ -676,7 +676,8 @@ TEST_F(MainProcessTest, StopDuringTheCheckSpPauseEndsItAtOnce) {
         {"session stop flag", [](SessionRig& r) { r.stop = true; }},
         {"run stopped", [](SessionRig& r) { r.app.b_running = 0; }},
     };
-    for (const auto& [name, stop] : stops) {
+    for (const auto& [name, stop_rule] : stops) {
+        const auto& stop = stop_rule;
         SCOPED_TRACE(name);
         SessionRig local;
         ScriptedTerminal term(local);
@@ -703,7 +704,7 @@ TEST_F(MainProcessTest, StopBeforeIdentificationSendsNothing) {
     const uint32_t start = rig.clock.Now();
     Run();
     EXPECT_LT(rig.clock.Now() - start, 100u);
-    EXPECT_TRUE(terminal.written().empty());
+    EXPECT_TRUE(terminal.Writes().empty());
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 - Stopped"}));
 }
 
@@ -793,7 +794,7 @@ TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) 
     para.bStop = true;  // keeps the system clock's 1000 ms pause from running
     EXPECT_EQ(MainProcess(&para), 0);
     EXPECT_TRUE(para.bFinished.load());
-    EXPECT_TRUE(terminal.written().empty());
+    EXPECT_TRUE(terminal.Writes().empty());
     EXPECT_EQ(Results(), Sequence({"SetResult 9 0 - Stopped"}));
 }
 

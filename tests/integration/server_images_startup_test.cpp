@@ -27,9 +27,9 @@ using testing::TestRsaKeys;
 
 constexpr char kReadFailed[] = "Failed to read the App, please contact the manufacturer!";
 constexpr char kServerFailed[] = "Server access failed, please contact the manufacturer";
-constexpr char kMd5_1Wrong[] = "MD5_1, the BIN file does not exist, or the MD5 checksum is incorrect";
-constexpr char kMd5_2Wrong[] = "MD5_2, the BIN file does not exist, or the MD5 checksum is incorrect";
-constexpr char kMd5_1Empty[] = "MD5_1, configuration error, no MD5 value is written";
+constexpr char kMd5OneWrong[] = "MD5_1, the BIN file does not exist, or the MD5 checksum is incorrect";
+constexpr char kMd5TwoWrong[] = "MD5_2, the BIN file does not exist, or the MD5 checksum is incorrect";
+constexpr char kMd5OneEmpty[] = "MD5_1, configuration error, no MD5 value is written";
 
 std::string AsText(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
@@ -117,7 +117,7 @@ TEST_F(ServerImagesStartupTest, RefusingOrSilentListServerEndsStartUp) {
 TEST_F(ServerImagesStartupTest, MissingMainImageIsReportedThenFailsItsMd5Check) {
     rig_.server.SetFault("/main.bin", ServeFault::kNotFound);
     EXPECT_FALSE(StartUp());
-    EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5_1Wrong}));
+    EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5OneWrong}));
     EXPECT_EQ(app_.b_appLoaded, 0);
     EXPECT_EQ(app_.imageCount, 0);
 }
@@ -126,7 +126,7 @@ TEST_F(ServerImagesStartupTest, MainImageUnderAnotherKeyFailsItsMd5Check) {
     const TestImage foreign = MakeTestImage(TestRsaKeys(1), 4000, 21);
     rig_.server.Serve("/main.bin", AsText(foreign.envelope));
     EXPECT_FALSE(StartUp());
-    EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5_1Wrong}));
+    EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5OneWrong}));
 }
 
 TEST_F(ServerImagesStartupTest, FailingSecondImageCompletesStartUpButStartRefuses) {
@@ -150,9 +150,9 @@ TEST_F(ServerImagesStartupTest, Md5ValuesOfTheConfigurationDecide) {
         std::vector<std::string> messages;
     };
     const Case cases[] = {
-        {"MD5_1", "", {kMd5_1Empty}},
-        {"MD5_1", Md5Of(second_.image), {kMd5_1Wrong}},
-        {"MD5_2", Md5Of(main_.image), {kMd5_2Wrong}},
+        {"MD5_1", "", {kMd5OneEmpty}},
+        {"MD5_1", Md5Of(second_.image), {kMd5OneWrong}},
+        {"MD5_2", Md5Of(main_.image), {kMd5TwoWrong}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value);
