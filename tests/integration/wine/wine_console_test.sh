@@ -112,10 +112,15 @@ wait "$program_pid" || status=$?
 pids=("${pids[@]/$program_pid}")
 echo "== program output"; cat "$work/program.out"
 echo "== program errors"; cat "$work/program.err"
+# A program slow to start makes sim-until-heard plug every terminal in again: one that had
+# already passed may then begin a second session, which the end of the run cuts short. Such
+# Stopped rows are the only failures allowed; every terminal must still pass below.
+if [ "$status" -eq 1 ] && ! tr -d '\r' < "$work/report.csv" | grep ',Failed,' | grep -qv ',Failed,Stopped,'; then
+  status=0
+fi
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 if [ "$front_end" = console ]; then
-  grep -q "$terminals terminals finished: $terminals passed, 0 failed" "$work/program.out" ||
-    fail "the summary line is missing"
+  grep -q "terminals finished: $terminals passed, " "$work/program.out" || fail "the summary line is missing"
 fi
 
 # The report: one Passed row per terminal.
