@@ -7,4 +7,17 @@ if(WIN32 AND CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
   if(NOT korvane_wineboot_result EQUAL 0)
     message(WARNING "Preparing the Wine prefix failed (${korvane_wineboot_result}); tests under Wine may not run")
   endif()
+  # ctest starts one persistent wineserver for the prefix before the tests and stops it after.
+  set(korvane_wine_prefix "")
+  foreach(korvane_emulator_word IN LISTS CMAKE_CROSSCOMPILING_EMULATOR)
+    if(korvane_emulator_word MATCHES "^WINEPREFIX=(.+)$")
+      set(korvane_wine_prefix "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  if(korvane_wine_prefix)
+    set(korvane_wine_server "${CMAKE_CURRENT_LIST_DIR}/wine-test-server.sh")
+    file(WRITE "${CMAKE_BINARY_DIR}/CTestCustom.cmake"
+         "set(CTEST_CUSTOM_PRE_TEST \"/bin/sh \\\"${korvane_wine_server}\\\" start \\\"${korvane_wine_prefix}\\\"\")\n"
+         "set(CTEST_CUSTOM_POST_TEST \"/bin/sh \\\"${korvane_wine_server}\\\" stop \\\"${korvane_wine_prefix}\\\"\")\n")
+  endif()
 endif()
