@@ -6,8 +6,6 @@
 
 namespace korvane::bench {
 
-// A new empty folder for the run; "" when none could be made.
-std::string MakeScratchFolder();
 // Port n appears in dir as a terminal's port, and goes again.
 void PublishBenchPort(const std::string& dir, int port);
 void WithdrawBenchPort(const std::string& dir, int port);

@@ -1,8 +1,5 @@
 #include "bench/bench_ports.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -10,11 +7,6 @@
 namespace korvane::bench {
 
 namespace fs = std::filesystem;
-
-std::string MakeScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "korvane-watcher-bench-XXXXXX").string();
-    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-}
 
 void PublishBenchPort(const std::string& dir, int port) {
     const fs::path link = fs::path(dir) / ("COM" + std::to_string(port));

@@ -1,7 +1,5 @@
 #include "bench/bench_ports.h"
 
-#include <windows.h>
-
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -9,14 +7,6 @@
 namespace korvane::bench {
 
 namespace fs = std::filesystem;
-
-std::string MakeScratchFolder() {
-    const fs::path folder = fs::temp_directory_path() /
-                            ("korvane-watcher-bench-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                             std::to_string(::GetTickCount64()));
-    std::error_code error;
-    return fs::create_directories(folder, error) ? folder.string() : std::string();
-}
 
 namespace {
 

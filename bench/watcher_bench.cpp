@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "bench/process_figures.h"
 #include "discovery/dev_hound.h"
 #include "discovery/port_enum.h"
+#include "tests/fixtures/temp_dir.h"
 
 namespace {
 
@@ -68,12 +70,17 @@ int main(int argc, char** argv) {
     const double idleSeconds = argc > 2 ? std::max(0.5, std::atof(argv[2])) : 2.0;
     const int presentPorts = argc > 3 ? std::clamp(std::atoi(argv[3]), 0, kTestPort - 1) : 10;
 
-    const std::string scratch = korvane::bench::MakeScratchFolder();
-    if (scratch.empty()) {
+    // The scratch folder goes with everything in it; on Windows its COM<n>.desc files must be
+    // removed by their literal names, which the temporary folder does (an ordinary recursive
+    // removal takes COM1.desc for the device COM1 and never ends).
+    std::optional<korvane::testing::TempDir> scratch;
+    try {
+        scratch.emplace();
+    } catch (const std::runtime_error&) {
         std::fprintf(stderr, "no scratch folder\n");
         return 1;
     }
-    const fs::path root = scratch;
+    const fs::path root = scratch->Path();
     const fs::path ports = root / "ports";
     fs::create_directories(ports);
     for (int port = 1; port <= presentPorts; ++port) {
@@ -90,8 +97,10 @@ int main(int argc, char** argv) {
     // Idle means nothing changed lately: the watcher reads a folder that changed in the last
     // two seconds on every pass, and only then trusts its modification time.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    // Each line goes out at once: a script may time other processes over the idle span.
     std::printf("ports listed: %zu (%d virtual, the rest this machine's)\n", hound.ListedPorts().size(),
                 presentPorts);
+    std::fflush(stdout);
 
     std::vector<double> idlePercent;
     for (int sample = 0; sample < kIdleSamples; ++sample) {
@@ -101,6 +110,9 @@ int main(int argc, char** argv) {
         const double wall = std::chrono::duration<double>(SteadyClock::now() - start).count();
         idlePercent.push_back((ProcessCpuSeconds() - cpu) / wall * 100.0);
     }
+    std::printf("idle CPU, %d samples of %.1f s: median %.2f%% of one core (target < 2%%)\n", kIdleSamples,
+                idleSeconds, Median(idlePercent));
+    std::fflush(stdout);
 
     std::vector<double> arrivalMs;
     std::vector<double> removalMs;
@@ -125,11 +137,8 @@ int main(int argc, char** argv) {
         }
     }
     hound.Stop();
-    fs::remove_all(root);
 
     const auto worst = [](const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
-    std::printf("idle CPU, %d samples of %.1f s: median %.2f%% of one core (target < 2%%)\n", kIdleSamples,
-                idleSeconds, Median(idlePercent));
     std::printf("arrival reported after: median %.1f ms, worst %.1f ms over %zu (target within 50 ms)\n",
                 Median(arrivalMs), worst(arrivalMs), arrivalMs.size());
     std::printf("removal reported after: median %.1f ms, worst %.1f ms over %zu\n", Median(removalMs),
