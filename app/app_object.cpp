@@ -1,10 +1,10 @@
 #include "app/KorvaneAppDownloadApp.h"
 
-#include "engine/thread_para.h"
+#include "engine/signature_cache.h"
 
 namespace korvane {
 
-CKorvaneAppDownloadApp::CKorvaneAppDownloadApp() = default;
+CKorvaneAppDownloadApp::CKorvaneAppDownloadApp() { signing.utility = &utility; }
 CKorvaneAppDownloadApp::~CKorvaneAppDownloadApp() = default;
 
 }  // namespace korvane

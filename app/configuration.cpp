@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/config_values.h"
-#include "app/fixed_field.h"
 #include "app/ini_reader.h"
 #include "app/message_sink.h"
 #include "platform/file_path.h"
+#include "platform/fixed_field.h"
 
 namespace korvane {
 
@@ -21,6 +22,23 @@ constexpr const char* kSecurity = "Security";
 constexpr size_t kModulusDigits = 512;  // a 2048-bit RSA modulus or exponent in hex
 
 bool IsExponentLength(const std::string& text) { return text.size() == 5 || text.size() == 6; }
+
+// An [AppLoad Info] key read into an int member of a group, as a switch or an integer.
+enum KeyKind { kSwitch, kInteger };
+template <typename Group>
+struct IntegerKey {
+    const char* key;
+    int Group::*member;
+    KeyKind kind;
+};
+
+template <typename Group, size_t N>
+void ReadKeys(const IniReader& reader, const std::string& ini, const IntegerKey<Group> (&keys)[N], Group& group) {
+    for (const IntegerKey<Group>& entry : keys) {
+        group.*entry.member = entry.kind == kSwitch ? reader.Switch(ini, kAppLoadInfo, entry.key)
+                                                    : reader.Integer(ini, kAppLoadInfo, entry.key);
+    }
+}
 
 // Shows the message and tells the caller to end start-up.
 bool Refuse(IMessageSink& sink, const char* message) {
@@ -92,7 +110,7 @@ bool ReadIdentityKey(const IniReader& reader, const char* key, const char* empty
 }  // namespace
 
 bool ReadSecurityKeys(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
-    app.urlA = reader.Text(kDevPathIni, "DATABASE", "URL_A");
+    app.images.urlA = reader.Text(kDevPathIni, "DATABASE", "URL_A");
     if (!ReadFirmwareKey(app, reader, sink)) {
         return false;
     }
@@ -101,74 +119,85 @@ bool ReadSecurityKeys(CKorvaneAppDownloadApp& app, const IniReader& reader, IMes
 }
 
 void ReadRunSwitches(CKorvaneAppDownloadApp& app, const IniReader& reader) {
-    const std::string& ini = app.iniPath;
-    app.b_autoRun = reader.Switch(ini, kAppLoadInfo, "AutoRunApp");
-    app.b_runApp = reader.Switch(ini, kAppLoadInfo, "runApp");
-    app.b_checkSP = reader.Switch(ini, kAppLoadInfo, "checkSP");
-    app.b_secureBoot = reader.Switch(ini, kAppLoadInfo, "secureBoot");
-    app.b_useSignedData = reader.Switch(ini, kAppLoadInfo, "useSingedData");
-    app.b_downloadApp = reader.Switch(ini, kAppLoadInfo, "DownloadApp");
+    using App = CKorvaneAppDownloadApp;
+    const struct {
+        const char* key;
+        int& (*field)(App&);
+    } switches[] = {
+        {"AutoRunApp", [](App& a) -> int& { return a.b_autoRun; }},
+        {"runApp", [](App& a) -> int& { return a.b_runApp; }},
+        {"checkSP", [](App& a) -> int& { return a.b_checkSP; }},
+        {"secureBoot", [](App& a) -> int& { return a.b_secureBoot; }},
+        {"useSingedData", [](App& a) -> int& { return a.signing.b_useSignedData; }},
+        {"DownloadApp", [](App& a) -> int& { return a.images.b_downloadApp; }},
+    };
+    for (const auto& entry : switches) {
+        entry.field(app) = reader.Switch(app.iniPath, kAppLoadInfo, entry.key);
+    }
 }
 
 bool ReadIdentityKeys(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
-    app.b_checkTUSN = reader.Switch(kDevPathIni, "TUSN", "ISCHECK");
-    if (!app.b_checkTUSN) {
+    app.identity.b_checkTUSN = reader.Switch(kDevPathIni, "TUSN", "ISCHECK");
+    if (!app.identity.b_checkTUSN) {
         return true;
     }
     return ReadIdentityKey(reader, "DEVICE_TYPE", "DEVICE_TYPE,配置错误，没有写DEVICE_TYPE值",
-                           "DEVICE_TYPE, configuration error, the value is longer than 127 bytes", app.deviceType,
+                           "DEVICE_TYPE, configuration error, the value is longer than 127 bytes", app.identity.deviceType,
                            sink) &&
            ReadIdentityKey(reader, "CUSOMTER_ID", "CUSOMTER_ID,配置错误，没有写CUSOMTER_ID值",
-                           "CUSOMTER_ID, configuration error, the value is longer than 259 bytes", app.customerId,
+                           "CUSOMTER_ID, configuration error, the value is longer than 259 bytes", app.identity.customerId,
                            sink);
 }
 
 void ReadLogoSettings(CKorvaneAppDownloadApp& app, const IniReader& reader) {
-    const std::string& ini = app.iniPath;
-    app.logoLeft = reader.Integer(ini, kAppLoadInfo, "PointLetf");
-    app.logoTop = reader.Integer(ini, kAppLoadInfo, "PointTop");
-    app.lcdType = reader.Integer(ini, kAppLoadInfo, "LCDType");
-    app.extPowerGPIOPolarity = reader.Integer(ini, kAppLoadInfo, "ExtPowerSwitchGPIOPolarity");
-    app.lcdIOLevel = reader.Integer(ini, kAppLoadInfo, "LCDIOLevel");
-    app.lcdClock = reader.Integer(ini, kAppLoadInfo, "LCDClock");
-    app.b_extPower = reader.Switch(ini, kAppLoadInfo, "ExtPower");
-    app.extPowerGPIO = reader.Integer(ini, kAppLoadInfo, "ExtPowerSwitchGPIO");
-    app.logoBacklight = reader.Integer(ini, kAppLoadInfo, "backLightLevel");
+    constexpr IntegerKey<LogoSettings> kKeys[] = {
+        {"PointLetf", &LogoSettings::logoLeft, kInteger},
+        {"PointTop", &LogoSettings::logoTop, kInteger},
+        {"LCDType", &LogoSettings::lcdType, kInteger},
+        {"ExtPowerSwitchGPIOPolarity", &LogoSettings::extPowerGPIOPolarity, kInteger},
+        {"LCDIOLevel", &LogoSettings::lcdIOLevel, kInteger},
+        {"LCDClock", &LogoSettings::lcdClock, kInteger},
+        {"ExtPower", &LogoSettings::b_extPower, kSwitch},
+        {"ExtPowerSwitchGPIO", &LogoSettings::extPowerGPIO, kInteger},
+        {"backLightLevel", &LogoSettings::logoBacklight, kInteger},
+    };
+    ReadKeys(reader, app.iniPath, kKeys, app.logo);
 }
 
 void ReadFileSystemSettings(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
     const std::string& ini = app.iniPath;
-    app.b_fsPart1Init = reader.Switch(ini, kAppLoadInfo, "FileSystemPart1Init");
-    app.b_fsPart2Init = reader.Switch(ini, kAppLoadInfo, "FileSystemPart2Init");
-    if (!app.b_fsPart1Init && !app.b_fsPart2Init) {
+    FileSystem& fs = app.fileSystem;
+    for (size_t i = 0; i < fs.partitions.size(); ++i) {
+        FsPartition& part = fs.partitions[i];
+        const std::string prefix = "FileSystemPart" + std::to_string(i + 1);
+        part.b_fsPartInit = reader.Switch(ini, kAppLoadInfo, (prefix + "Init").c_str());
+        part.fsPartAddress = reader.Integer(ini, kAppLoadInfo, (prefix + "Address").c_str());
+        part.fsPartSize = reader.Integer(ini, kAppLoadInfo, (prefix + "Size").c_str());
+        part.fsPartDrive = reader.Text(ini, kAppLoadInfo, (prefix + "DriveLetter").c_str());
+    }
+    if (!fs.partitions[0].b_fsPartInit && !fs.partitions[1].b_fsPartInit) {
         sink.ShowMessage("Please reset the file system configuration");
     }
-    app.targetPath1 = reader.Text(ini, kAppLoadInfo, "TargePath1");
-    app.targetPath2 = reader.Text(ini, kAppLoadInfo, "TargePath2");
-    app.targetPath3 = reader.Text(ini, kAppLoadInfo, "TargePath3");
-    // Local folders are named relative to the configuration folder, whatever the
-    // current directory.
-    app.filePath1 = app.exeDir + "/" + reader.Text(ini, kAppLoadInfo, "FilePath1");
-    app.filePath2 = app.exeDir + "/" + reader.Text(ini, kAppLoadInfo, "FilePath2");
-    app.filePath3 = app.exeDir + "/" + reader.Text(ini, kAppLoadInfo, "FilePath3");
-    app.spiFlashSize = reader.Integer(ini, kAppLoadInfo, "SPIFlashSize");
-    app.fsPart1Address = reader.Integer(ini, kAppLoadInfo, "FileSystemPart1Address");
-    app.fsPart2Address = reader.Integer(ini, kAppLoadInfo, "FileSystemPart2Address");
-    app.fsPart1Size = reader.Integer(ini, kAppLoadInfo, "FileSystemPart1Size");
-    app.fsPart2Size = reader.Integer(ini, kAppLoadInfo, "FileSystemPart2Size");
-    app.fsPart1Drive = reader.Text(ini, kAppLoadInfo, "FileSystemPart1DriveLetter");
-    app.fsPart2Drive = reader.Text(ini, kAppLoadInfo, "FileSystemPart2DriveLetter");
-    app.b_filePush1 = reader.Switch(ini, kAppLoadInfo, "FilePush1");
-    app.b_filePush2 = reader.Switch(ini, kAppLoadInfo, "FilePush2");
-    app.b_filePush3 = reader.Switch(ini, kAppLoadInfo, "FilePush3");
+    for (size_t i = 0; i < fs.fileSets.size(); ++i) {
+        FileSet& set = fs.fileSets[i];
+        const std::string n = std::to_string(i + 1);
+        set.targetPath = reader.Text(ini, kAppLoadInfo, ("TargePath" + n).c_str());
+        // Local folders are named relative to the configuration folder, whatever the
+        // current directory.
+        set.filePath = app.exeDir + "/" + reader.Text(ini, kAppLoadInfo, ("FilePath" + n).c_str());
+        set.b_filePush = reader.Switch(ini, kAppLoadInfo, ("FilePush" + n).c_str());
+    }
+    fs.spiFlashSize = reader.Integer(ini, kAppLoadInfo, "SPIFlashSize");
 }
 
 void ReadFormatSettings(CKorvaneAppDownloadApp& app, const IniReader& reader) {
-    const std::string& ini = app.iniPath;
-    app.b_fsConfig = reader.Switch(ini, kAppLoadInfo, "FSConfig");
-    app.fsType = reader.Integer(ini, kAppLoadInfo, "FSType");
-    app.fsDMA = reader.Integer(ini, kAppLoadInfo, "FSDMA");
-    app.fsBaud = reader.Integer(ini, kAppLoadInfo, "FSBaud");
+    constexpr IntegerKey<FileSystem> kKeys[] = {
+        {"FSConfig", &FileSystem::b_fsConfig, kSwitch},
+        {"FSType", &FileSystem::fsType, kInteger},
+        {"FSDMA", &FileSystem::fsDMA, kInteger},
+        {"FSBaud", &FileSystem::fsBaud, kInteger},
+    };
+    ReadKeys(reader, app.iniPath, kKeys, app.fileSystem);
 }
 
 void ReadBindingTable(CKorvaneAppDownloadApp& app, const IniReader& reader) {

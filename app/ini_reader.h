@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/modules.h"
+#include "modules/utility/utility_module.h"
 
 namespace korvane {
 

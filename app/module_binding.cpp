@@ -21,12 +21,13 @@ bool FindEntry(ModuleHandle module, const char* name, Fn& entry) {
 }  // namespace
 
 bool BindChannelModule(CKorvaneAppDownloadApp& app, const std::string& modulePath) {
-    app.channelDll = LoadModule(modulePath);
-    if (app.channelDll == nullptr) {
+    // Loaded for the program's whole life: it is never unloaded.
+    const ModuleHandle channelDll = LoadModule(modulePath);
+    if (channelDll == nullptr) {
         return false;
     }
-    const bool create = FindEntry(app.channelDll, "CreateChannel", app.pfnCreateChannel);
-    const bool release = FindEntry(app.channelDll, "ReleaseChannel", app.pfnReleaseChannel);
+    const bool create = FindEntry(channelDll, "CreateChannel", app.pfnCreateChannel);
+    const bool release = FindEntry(channelDll, "ReleaseChannel", app.pfnReleaseChannel);
     return create && release;
 }
 
@@ -35,8 +36,8 @@ bool BindSigningModule(CKorvaneAppDownloadApp& app) {
     if (module == nullptr) {
         return false;
     }
-    const bool sign = FindEntry(module, "sign", app.pfnSign);
-    const bool verify = FindEntry(module, "verify", app.pfnVerify);
+    const bool sign = FindEntry(module, "sign", app.signing.pfnSign);
+    const bool verify = FindEntry(module, "verify", app.signing.pfnVerify);
     return sign && verify;
 }
 

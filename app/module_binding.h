@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/modules.h"
+#include "modules/utility/utility_module.h"
 
 namespace korvane {
 
@@ -15,11 +15,12 @@ inline constexpr const char* kChannelModule = "Ruduvar9";
 inline constexpr const char* kSigningModule = "RODEdar";
 inline constexpr const char* kUtilityModule = "RERizu";
 
-// The channel module from its full path into channelDll, pfnCreateChannel and
-// pfnReleaseChannel; false when the module or either entry point is missing.
+// The channel module from its full path into pfnCreateChannel and pfnReleaseChannel; false
+// when the module or either entry point is missing.
 bool BindChannelModule(CKorvaneAppDownloadApp& app, const std::string& modulePath);
 // The signing module by bare name through the ordinary library search (the program's
-// run path holds its own folder) into pfnSign and pfnVerify; false when any is missing.
+// run path holds its own folder) into the signing set-up's pfnSign and pfnVerify; false
+// when the module or either entry point is missing.
 bool BindSigningModule(CKorvaneAppDownloadApp& app);
 // Makes configDir the current directory, so that kDevPathIni names the file there, then
 // loads the utility module from moduleDir (by bare name when moduleDir is empty) and binds

@@ -1,5 +1,6 @@
 #include "app/run_control.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "app/KorvaneAppDownloadApp.h"
 #include "app/message_sink.h"
 #include "app/port_rows.h"
+#include "app/run_plan.h"
 #include "engine/main_process.h"
 #include "engine/sign_ahead.h"
 #include "engine/session_events.h"
@@ -60,35 +62,33 @@ RunControl::RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink
       sessionEntry_(parts.sessionEntry != nullptr ? parts.sessionEntry : &MainProcess),
       tableFile_(std::move(parts.tableFile)),
       events_(parts.events != nullptr ? *parts.events : NoSessionEvents()),
-      signAhead_(std::make_unique<SignAhead>()) {
+      signAhead_(std::make_unique<SignAhead>()),
+      run_{&plan_, &view_, parts.events, &app_.b_running} {
     app_.b_running = 0;
-    app_.portView = &view_;
-    app_.sessionEvents = parts.events;
     if (watcher_) {
         watcher_->SetNotifyTarget(poster_);
     }
 }
 
 RunControl::~RunControl() {
-    if (Running() || !app_.sessionMap.empty()) {
+    if (Running() || !sessionMap_.empty()) {
         OnStop();
-    }
-    if (app_.portView == &view_) {
-        app_.portView = nullptr;
-        app_.sessionEvents = nullptr;
     }
 }
 
 bool RunControl::Running() const { return app_.b_running != 0; }
 
 bool RunControl::OnStart() {
+    const auto& sets = app_.fileSystem.fileSets;
+    const bool noSetLoaded =
+        std::none_of(sets.begin(), sets.end(), [](const FileSet& set) { return set.b_filesLoaded != 0; });
     const StartCheck checks[] = {
-        {app_.b_downloadApp != 0 && app_.b_appLoaded == 0, "App 未加载，请确认！"},
-        {app_.b_downloadLogo != 0 && app_.b_logoLoaded == 0, "Logo文件 未加载，请确认！"},
-        {app_.b_fileDownload != 0 && app_.b_filesLoaded1 == 0 && app_.b_filesLoaded2 == 0 && app_.b_filesLoaded3 == 0,
+        {app_.images.b_downloadApp != 0 && app_.images.b_appLoaded == 0, "App 未加载，请确认！"},
+        {app_.logo.b_downloadLogo != 0 && app_.logo.b_logoLoaded == 0, "Logo文件 未加载，请确认！"},
+        {app_.fileSystem.b_fileDownload != 0 && noSetLoaded,
          "文件 未加载，请确认！"},
-        {app_.b_downloadAMR != 0 && app_.b_amrLoaded == 0, "AMR文件 未加载，请确认！"},
-        {app_.b_downloadAMR != 0 && app_.b_downloadLogo != 0, "AMR,Logo只能选一种，请确认！"},
+        {app_.audio.b_downloadAMR != 0 && app_.audio.b_amrLoaded == 0, "AMR文件 未加载，请确认！"},
+        {app_.audio.b_downloadAMR != 0 && app_.logo.b_downloadLogo != 0, "AMR,Logo只能选一种，请确认！"},
     };
     for (const StartCheck& check : checks) {
         if (check.failed) {
@@ -97,6 +97,7 @@ bool RunControl::OnStart() {
         }
     }
     LoadMatch();
+    plan_ = MakeDownloadPlan(app_);
     timerArmed_ = true;
     app_.b_running = 1;
     if (!watcher_) {
@@ -111,7 +112,7 @@ bool RunControl::OnStart() {
         timerArmed_ = false;
         return false;
     }
-    signAhead_->Start(app_);
+    signAhead_->Start(plan_, app_.b_running);
     return true;
 }
 
@@ -179,7 +180,7 @@ void RunControl::UpdatePortSession(uint32_t nPort, int flag) {
 void RunControl::ConnectPort(uint32_t nPort) {
     std::unique_ptr<_THREAD_PARA_T> fresh;
     _THREAD_PARA_T* session = nullptr;
-    if (const auto it = app_.sessionMap.find(nPort); it != app_.sessionMap.end()) {
+    if (const auto it = sessionMap_.find(nPort); it != sessionMap_.end()) {
         session = it->second.get();
         // What a session whose removal went unreported left behind: its thread (ended
         // before the row is reset, so none of its reports lands on the new attempt) and
@@ -189,7 +190,7 @@ void RunControl::ConnectPort(uint32_t nPort) {
         ReleaseChannel(*session);
     } else {
         fresh = std::make_unique<_THREAD_PARA_T>();
-        fresh->pApp = &app_;
+        fresh->pRun = &run_;
         fresh->nPort = nPort;
         session = fresh.get();
     }
@@ -223,13 +224,13 @@ void RunControl::ConnectPort(uint32_t nPort) {
         return;
     }
     if (fresh) {
-        app_.sessionMap.emplace(nPort, std::move(fresh));
+        sessionMap_.emplace(nPort, std::move(fresh));
     }
 }
 
 void RunControl::DisconnectPort(uint32_t nPort) {
-    const auto it = app_.sessionMap.find(nPort);
-    _THREAD_PARA_T* session = it != app_.sessionMap.end() ? it->second.get() : nullptr;
+    const auto it = sessionMap_.find(nPort);
+    _THREAD_PARA_T* session = it != sessionMap_.end() ? it->second.get() : nullptr;
     // The session leaves before the row is marked, so none of its reports lands after. A
     // session cut short by the unplugging has ended too, as Unplugged.
     if (session != nullptr) {
@@ -278,20 +279,20 @@ void RunControl::ReleaseChannel(_THREAD_PARA_T& session, bool opened) {
 
 void RunControl::StopAllSessions() {
     // Every session is told first and then waited for, so they all wind down together.
-    for (auto& [port, session] : app_.sessionMap) {
+    for (auto& [port, session] : sessionMap_) {
         session->bStop = true;
         if (session->pThread.joinable() && !session->bFinished) {
             CancelChannelIo(session->pChannel);
         }
     }
-    for (auto& [port, session] : app_.sessionMap) {
+    for (auto& [port, session] : sessionMap_) {
         if (session->pThread.joinable()) {
             session->pThread.join();
         }
         ReleaseChannel(*session);
         EndEvents(port);
     }
-    app_.sessionMap.clear();
+    sessionMap_.clear();
     ended_.clear();
     view_.RemoveAll();
 }
@@ -305,7 +306,7 @@ void RunControl::NoteEnded(uint32_t nPort) {
 }
 
 std::vector<uint32_t> RunControl::TakeEndedSessions() {
-    for (auto& [port, session] : app_.sessionMap) {
+    for (auto& [port, session] : sessionMap_) {
         if (session->bFinished && session->pThread.joinable()) {
             session->pThread.join();
             NoteEnded(port);

@@ -7,12 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "discovery/dev_hound.h"
+#include "engine/download_plan.h"
+#include "engine/thread_para.h"
 #include "discovery/port_match.h"
 
 namespace korvane {
@@ -23,7 +26,9 @@ class IPortView;
 class ISessionEvents;
 class PortRows;
 class SignAhead;
-struct _THREAD_PARA_T;
+
+// The per-port session records, by port number; run control alone starts and joins their threads.
+using SessionMap = std::map<uint32_t, std::unique_ptr<_THREAD_PARA_T>>;
 
 // The body of a session thread; MainProcess in the program.
 using SessionEntry = int (*)(_THREAD_PARA_T*);
@@ -42,7 +47,7 @@ inline constexpr char kThreadFailedMessage[] = "CreateThread failed";
 
 class RunControl {
 public:
-    // Points the application's port view at `parts.view` (or the rows).
+    // Sessions report to `parts.view` (or the rows) and to `parts.events`.
     RunControl(CKorvaneAppDownloadApp& app, PortRows& rows, IMessageSink& sink, PortChangePoster poster,
                RunControlParts parts = {});
     // Stops a run still in progress, so no session thread outlives its records.
@@ -52,6 +57,7 @@ public:
 
     // The Start checks in order; false (message shown, nothing changed) when one fails or
     // the watcher's thread cannot start (kThreadFailedMessage, the run left stopped).
+    // Then the run's download plan is made from the application's data.
     bool OnStart();
     void OnStop();
     void OnPortChange(uint32_t wParam, intptr_t lParam);
@@ -73,6 +79,9 @@ public:
     std::vector<uint32_t> TakeEndedSessions();
 
     CDevHound* Watcher() { return watcher_.get(); }
+    const SessionMap& Sessions() const { return sessionMap_; }
+    // What the sessions of the current (or last) run share.
+    const RunContext& Context() const { return run_; }
 
 private:
     // Reads which ports are terminals; tells the operator about entries that mean nothing.
@@ -108,6 +117,9 @@ private:
     ISessionEvents& events_;
     std::set<uint32_t> openEvents_;  // ports whose session record has begun and not ended
     std::unique_ptr<SignAhead> signAhead_;  // signs the loaded data while a run goes on
+    DownloadPlan plan_;                     // made at Start, read-only until Stop
+    RunContext run_;
+    SessionMap sessionMap_;
 };
 
 }  // namespace korvane

@@ -12,7 +12,6 @@
 #include "app/process_env.h"
 #include "app/startup_loads.h"
 #include "engine/signature_cache.h"
-#include "engine/thread_para.h"
 #include "platform/dynlib.h"
 #include "platform/file_path.h"
 
@@ -40,7 +39,7 @@ std::string ConfigFolder(const std::string& configDir) {
 
 bool ReadKeyPair(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
     const std::string path = Utf8FromPath(PathFromUtf8(app.exeDir) / kKeyPairFileName);
-    switch (ReadKeyPairFile(path, app.keyPairData)) {
+    switch (ReadKeyPairFile(path, app.signing.keyPairData)) {
         case KeyPairRead::kOk:
             return true;
         case KeyPairRead::kCannotOpen:
@@ -74,10 +73,10 @@ bool BindModules(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
 bool FindIniFiles(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
     const fs::path folder = PathFromUtf8(app.exeDir);
     app.iniPath = Utf8FromPath(folder / "KorvaneAppDownload.ini");
-    app.signedDataIniPath = Utf8FromPath(folder / "SignedData.ini");
+    app.signing.signedDataIniPath = Utf8FromPath(folder / "SignedData.ini");
     app.signToolIniPath = Utf8FromPath(folder / "SignTool.ini");
     std::error_code error;
-    if (!fs::exists(PathFromUtf8(app.signedDataIniPath), error)) {
+    if (!fs::exists(PathFromUtf8(app.signing.signedDataIniPath), error)) {
         sink.ShowMessage("SignedData.ini file not found!");
         return false;
     }
@@ -88,44 +87,24 @@ bool FindIniFiles(CKorvaneAppDownloadApp& app, IMessageSink& sink) {
     return true;
 }
 
+// What start-up reads and loads, back to how a new application object holds it: start-up
+// begins with it, so nothing of an earlier start-up is left, and shut-down frees with it.
 void ClearLoadedState(CKorvaneAppDownloadApp& app) {
-    app.keyPairData.fill(0);
-    app.pfnSign = nullptr;
-    app.signatureCache.reset();
-    app.pfnVerify = nullptr;
-    app.mainImage.clear();
-    app.secondImage.clear();
-    app.logoPixels.clear();
-    app.logoBlock.clear();
-    app.amrData.clear();
-    app.b_fileDownload = 0;
-    app.b_fsPart1Init = 0;
-    app.b_fsPart2Init = 0;
-    app.b_filePush1 = 0;
-    app.b_filePush2 = 0;
-    app.b_filePush3 = 0;
-}
-
-// Ends any session thread still present so that no thread reads what is freed next.
-void EndRemainingSessions(CKorvaneAppDownloadApp& app) {
-    app.b_running = 0;
-    for (auto& [port, session] : app.sessionMap) {
-        if (session) {
-            session->bStop = true;
-        }
-    }
-    for (auto& [port, session] : app.sessionMap) {
-        if (session && session->pThread.joinable()) {
-            session->pThread.join();
-        }
-    }
+    app.images = {};
+    app.logo = {};
+    app.fileSystem = {};
+    app.audio = {};
+    app.b_autoRun = app.b_runApp = app.b_checkSP = app.b_secureBoot = 0;
+    app.identity = {};
+    app.signing = {};
+    app.signing.utility = &app.utility;
+    app.rsaKeys = {};
 }
 
 }  // namespace
 
 bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string& configDir,
                                           const std::string& moduleFolder) {
-    messageSink = &sink;
     ClearLoadedState(*this);
     exeDir = ConfigFolder(configDir);
     moduleDir = moduleFolder;
@@ -136,7 +115,7 @@ bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string&
         return false;
     }
     if (SharedSignaturesWanted()) {
-        signatureCache = std::make_shared<SignatureCache>();
+        signing.signatureCache = std::make_shared<SignatureCache>();
     }
     if (!BindUtilityModule(utility, exeDir, moduleDir)) {
         return false;
@@ -146,19 +125,19 @@ bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string&
         return false;
     }
     ReadRunSwitches(*this, reader);
-    if (b_downloadApp && !LoadServerImagesAtStartup(*this, reader, sink)) {
+    if (images.b_downloadApp && !LoadServerImagesAtStartup(*this, reader, sink)) {
         return false;
     }
-    b_downloadLogo = reader.Switch(iniPath, "AppLoad Info", "DownloadLogo");
-    if (b_downloadLogo) {
+    logo.b_downloadLogo = reader.Switch(iniPath, "AppLoad Info", "DownloadLogo");
+    if (logo.b_downloadLogo) {
         LoadLogoAtStartup(*this, reader, sink);
     }
-    b_fileDownload = reader.Switch(iniPath, "AppLoad Info", "FileDownload");
-    if (b_fileDownload) {
+    fileSystem.b_fileDownload = reader.Switch(iniPath, "AppLoad Info", "FileDownload");
+    if (fileSystem.b_fileDownload) {
         LoadFileSetsAtStartup(*this, reader, sink);
     }
-    b_downloadAMR = reader.Switch(iniPath, "AppLoad Info", "DownloadAMR");
-    if (b_downloadAMR) {
+    audio.b_downloadAMR = reader.Switch(iniPath, "AppLoad Info", "DownloadAMR");
+    if (audio.b_downloadAMR) {
         LoadAmrAtStartup(*this, reader, sink);
     }
     ReadFormatSettings(*this, reader);
@@ -167,24 +146,8 @@ bool CKorvaneAppDownloadApp::InitInstance(IMessageSink& sink, const std::string&
 }
 
 int CKorvaneAppDownloadApp::ExitInstance() {
-    EndRemainingSessions(*this);
-    signatureCache.reset();
-    mainImage = {};
-    secondImage = {};
-    mainImageSize = 0;
-    secondImageSize = 0;
-    logoPixels = {};
-    logoBlock = {};
-    logoBlockSize = 0;
-    amrData = {};
-    amrSize = 0;
-    for (auto* list : {&fileList1, &fileList2, &fileList3}) {
-        list->clear();
-        list->shrink_to_fit();
-    }
-    for (auto* names : {&fileNames1, &fileNames2, &fileNames3}) {
-        names->clear();
-    }
+    b_running = 0;
+    ClearLoadedState(*this);
     return 0;
 }
 

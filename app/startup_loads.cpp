@@ -43,55 +43,55 @@ bool LoadServerImagesAtStartup(CKorvaneAppDownloadApp& app, const IniReader& rea
     {
         CHttpClient client;
         // Only the answer counts: a request that failed leaves it empty.
-        client.Request(app.urlA, std::string(), response);
+        client.Request(app.images.urlA, std::string(), response);
     }
     if (response.empty() || response == "0") {
         sink.ShowMessage("Server access failed, please contact the manufacturer");
         return false;
     }
-    ParseImageList(response, app.mainImageUrl, app.secondImageUrl);
+    ParseImageList(response, app.images.mainImageUrl, app.images.secondImageUrl);
     ServerImageBuffers buffers;
-    if (LoadServerImages(app, buffers) == 1) {
-        app.b_appLoaded = 1;
+    if (LoadServerImages(app.rsaKeys, app.images, buffers) == 1) {
+        app.images.b_appLoaded = 1;
     } else {
-        app.b_appLoaded = 0;
+        app.images.b_appLoaded = 0;
         sink.ShowMessage("Failed to read the App, please contact the manufacturer!");
     }
     if (!CheckImageDigest(reader, "MD5_1", buffers.main, buffers.mainLength, sink)) {
         return false;
     }
-    if (app.imageCount == 2 && !CheckImageDigest(reader, "MD5_2", buffers.second, buffers.secondLength, sink)) {
+    if (app.images.imageCount == 2 && !CheckImageDigest(reader, "MD5_2", buffers.second, buffers.secondLength, sink)) {
         return false;
     }
     return ReadIdentityKeys(app, reader, sink);
 }
 
 void LoadLogoAtStartup(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
-    app.logoPath = reader.Text(app.iniPath, kAppLoadInfo, "LogoPath");
-    app.b_logoLoaded = LoadLogo(app);
-    if (!app.b_logoLoaded) {
+    app.logo.logoPath = reader.Text(app.iniPath, kAppLoadInfo, "LogoPath");
+    app.logo.b_logoLoaded = LoadLogo(app.logo);
+    if (!app.logo.b_logoLoaded) {
         sink.ShowMessage(kLogoReselectMessage);
     }
     ReadLogoSettings(app, reader);
     // A logo that did not load still gets a block: the header alone, with size 0.
-    BuildLogoBlock(app);
+    BuildLogoBlock(app.logo);
 }
 
 void LoadFileSetsAtStartup(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
     ReadFileSystemSettings(app, reader, sink);
     const auto report = [&sink](int set) { sink.ShowMessage(FileSetErrorMessage(set)); };
-    const int pushed[] = {app.b_filePush1, app.b_filePush2, app.b_filePush3};
-    const std::string* paths[] = {&app.filePath1, &app.filePath2, &app.filePath3};
-    for (int set = 1; set <= 3; ++set) {
-        if (pushed[set - 1] && !paths[set - 1]->empty()) {
-            LoadFileSet(app, set, report);
+    int n = 0;
+    for (FileSet& set : app.fileSystem.fileSets) {
+        ++n;
+        if (set.b_filePush && !set.filePath.empty()) {
+            LoadFileSet(set, n, report);
         }
     }
 }
 
 void LoadAmrAtStartup(CKorvaneAppDownloadApp& app, const IniReader& reader, IMessageSink& sink) {
-    app.amrPath = reader.Text(app.iniPath, kAppLoadInfo, "AMRPath");
-    switch (LoadAmr(app)) {
+    app.audio.amrPath = reader.Text(app.iniPath, kAppLoadInfo, "AMRPath");
+    switch (LoadAmr(app.audio)) {
         case kAmrNoMemory:
             sink.ShowMessage(kAmrNoMemoryMessage);
             break;

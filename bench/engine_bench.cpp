@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "engine/signing_setup.h"
 #include "engine/frame.h"
 #include "engine/packet.h"
 #include "platform/dynlib.h"
@@ -57,11 +57,11 @@ void BM_EscapeImagePacket(benchmark::State& state) {
 BENCHMARK(BM_EscapeImagePacket);
 
 void BM_BuildFrameImageChunkUnsigned(benchmark::State& state) {
-    CKorvaneAppDownloadApp app;
-    app.pfnSign = &NoSign;
+    SigningSetup signing;
+    signing.pfnSign = &NoSign;
     std::array<uint8_t, kMaxFrame> frame{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(build_command_frame(&app, ChunkPayload(), frame.data(), kCmdImage));
+        benchmark::DoNotOptimize(build_command_frame(&signing, ChunkPayload(), frame.data(), kCmdImage));
         benchmark::ClobberMemory();
     }
 }
@@ -106,12 +106,12 @@ void BM_BuildFrameImageChunkSigned(benchmark::State& state) {
         state.SkipWithError("signing module not loadable");
         return;
     }
-    CKorvaneAppDownloadApp app;
-    app.pfnSign = signer->sign;
-    app.keyPairData = signer->key_pair;
+    SigningSetup signing;
+    signing.pfnSign = signer->sign;
+    signing.keyPairData = signer->key_pair;
     std::array<uint8_t, kMaxFrame> frame{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(build_command_frame(&app, ChunkPayload(), frame.data(), kCmdImage));
+        benchmark::DoNotOptimize(build_command_frame(&signing, ChunkPayload(), frame.data(), kCmdImage));
         benchmark::ClobberMemory();
     }
 }

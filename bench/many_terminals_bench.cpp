@@ -84,15 +84,15 @@ RunFigures RunOnce(int terminals, bool shared) {
     const RealModules& modules = LoadRealModules();
     app.pfnCreateChannel = modules.create_channel;
     app.pfnReleaseChannel = modules.release_channel;
-    app.pfnSign = modules.sign;
-    app.keyPairData = ProcessKeyPair();
-    app.b_downloadApp = 1;
-    app.b_appLoaded = 1;
-    app.imageCount = 1;
-    app.mainImage = MakeTestImage(kImageBytes, kLoadAddress, 7);
-    app.mainImageSize = static_cast<int>(kImageBytes);
+    app.signing.pfnSign = modules.sign;
+    app.signing.keyPairData = ProcessKeyPair();
+    app.images.b_downloadApp = 1;
+    app.images.b_appLoaded = 1;
+    app.images.imageCount = 1;
+    app.images.mainImage = MakeTestImage(kImageBytes, kLoadAddress, 7);
+    app.images.mainImageSize = static_cast<int>(kImageBytes);
     if (shared) {
-        app.signatureCache = std::make_shared<SignatureCache>();
+        app.signing.signatureCache = std::make_shared<SignatureCache>();
     }
 
     PortRows rows(app);

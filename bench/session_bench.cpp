@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/run_plan.h"
 #include "app/session_log.h"
 #include "app/terminal_report.h"
 #include "engine/packet.h"
@@ -124,11 +125,13 @@ TransferResult TransferImage(benchmark::State& state, size_t image_length, uint3
         state.SkipWithError(session.error.c_str());
         return result;
     }
-    g_real_sign = session.app.pfnSign;
-    session.app.pfnSign = &TimedSign;
+    g_real_sign = session.app.signing.pfnSign;
+    session.app.signing.pfnSign = &TimedSign;
     CountingChannel channel(session.para.pChannel);
+    session.plan = MakeDownloadPlan(session.app);
     Session s;
-    s.app = &session.app;
+    s.plan = &session.plan;
+    s.running = &session.app.b_running;
     s.channel = &channel;
     s.view = &session.view;
     s.events = events;

@@ -137,7 +137,6 @@ int WindowRound(int argc, char** argv, const std::string& config, const std::str
     korvane::CKorvaneAppDownloadApp app;
     korvane::StderrMessageSink sink;
     korvane::PortRows rows(app);
-    app.portView = &rows;
     korvane::CMainFrame frame(app, rows, &sink);
     frame.resize(1920, 1000);
     frame.show();

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "crypto/rsa_key_texts.h"
 
 namespace korvane {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "crypto/rsa_key_texts.h"
 #include "crypto/envelope.h"
 
 namespace korvane {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/KorvaneAppDownloadApp.h"
 #include "engine/signature_cache.h"
+#include "engine/signing_setup.h"
 #include "engine/packet.h"
 #include "platform/text.h"
 #include "platform/trace.h"
@@ -70,16 +70,16 @@ int HexValue(char c) {
 }
 
 // The stored value of key, as narrow text; nothing when the utility module is not bound.
-std::optional<std::string> ReadStore(const CKorvaneAppDownloadApp& app, const std::string& key) {
-    if (app.utility.GetIniStringW == nullptr) {
+std::optional<std::string> ReadStore(const SigningSetup& setup, const std::string& key) {
+    if (setup.utility == nullptr || setup.utility->GetIniStringW == nullptr) {
         return std::nullopt;
     }
     const std::u16string section = Utf8ToUtf16(kStoreSection);
     const std::u16string key16 = Utf8ToUtf16(key);
-    const std::u16string file = Utf8ToUtf16(app.signedDataIniPath);
+    const std::u16string file = Utf8ToUtf16(setup.signedDataIniPath);
     std::array<char16_t, kStoreValueCapacity> value{};
     uint32_t capacity = kStoreValueCapacity;
-    app.utility.GetIniStringW(section.c_str(), key16.c_str(), nullptr, value.data(), &capacity, file.c_str());
+    setup.utility->GetIniStringW(section.c_str(), key16.c_str(), nullptr, value.data(), &capacity, file.c_str());
     value.back() = u'\0';
     std::string narrow = Utf16ToUtf8(value.data());
     if (narrow.size() > kStoreNarrowLimit) {
@@ -88,21 +88,21 @@ std::optional<std::string> ReadStore(const CKorvaneAppDownloadApp& app, const st
     return narrow;
 }
 
-void WriteStore(const CKorvaneAppDownloadApp& app, const std::string& key, const std::string& hex) {
-    if (app.utility.WriteIniStringW == nullptr) {
+void WriteStore(const SigningSetup& setup, const std::string& key, const std::string& hex) {
+    if (setup.utility == nullptr || setup.utility->WriteIniStringW == nullptr) {
         return;
     }
     const std::u16string section = Utf8ToUtf16(kStoreSection);
     const std::u16string key16 = Utf8ToUtf16(key);
     const std::u16string value = Utf8ToUtf16(hex);
-    const std::u16string file = Utf8ToUtf16(app.signedDataIniPath);
-    app.utility.WriteIniStringW(section.c_str(), key16.c_str(), value.c_str(), file.c_str());
+    const std::u16string file = Utf8ToUtf16(setup.signedDataIniPath);
+    setup.utility->WriteIniStringW(section.c_str(), key16.c_str(), value.c_str(), file.c_str());
 }
 
 // Store signing: the recorded signature of a fixed-content command, when there is a
 // complete one.
-bool SignFromStore(const CKorvaneAppDownloadApp& app, const std::string& key, uint8_t* signature) {
-    const std::optional<std::string> value = ReadStore(app, key);
+bool SignFromStore(const SigningSetup& setup, const std::string& key, uint8_t* signature) {
+    const std::optional<std::string> value = ReadStore(setup, key);
     if (value && SignatureFromHex(*value, signature)) {
         return true;
     }
@@ -112,12 +112,12 @@ bool SignFromStore(const CKorvaneAppDownloadApp& app, const std::string& key, ui
 
 // True when the library produced a signature; a refusal (malformed key pair) or a missing
 // library leaves the signature as it was.
-bool SignWithLibrary(const CKorvaneAppDownloadApp& app, const uint8_t* region, size_t size, uint8_t* signature) {
-    if (app.pfnSign == nullptr) {
+bool SignWithLibrary(const SigningSetup& setup, const uint8_t* region, size_t size, uint8_t* signature) {
+    if (setup.pfnSign == nullptr) {
         KTRACE("dataSign, no signing library bound\n");
         return false;
     }
-    const int result = app.pfnSign(app.keyPairData.data(), region, static_cast<uint32_t>(size), 0, signature);
+    const int result = setup.pfnSign(setup.keyPairData.data(), region, static_cast<uint32_t>(size), 0, signature);
     if (result != 0) {
         KTRACE("dataSign, sign refused the key pair (%d)\n", result);
     }
@@ -126,14 +126,14 @@ bool SignWithLibrary(const CKorvaneAppDownloadApp& app, const uint8_t* region, s
 
 // Bulk data through the shared signatures: false only when the caller stopped while
 // waiting for another's signature of the same region.
-bool SignShared(const CKorvaneAppDownloadApp& app, const uint8_t* region, size_t size, uint8_t* signature,
+bool SignShared(const SigningSetup& setup, const uint8_t* region, size_t size, uint8_t* signature,
                 const StopCheck& stopped) {
-    if (app.pfnSign == nullptr) {
+    if (setup.pfnSign == nullptr) {
         KTRACE("dataSign, no signing library bound\n");
         return true;
     }
     const SharedSignOutcome outcome =
-        app.signatureCache->Sign(app.pfnSign, app.pfnVerify, app.keyPairData, std::span<const uint8_t>(region, size),
+        setup.signatureCache->Sign(setup.pfnSign, setup.pfnVerify, setup.keyPairData, std::span<const uint8_t>(region, size),
                                  std::span<uint8_t, kSignatureSize>(signature, kSignatureSize), stopped);
     if (outcome == SharedSignOutcome::kRefused) {
         KTRACE("dataSign, sign refused the key pair\n");
@@ -187,32 +187,32 @@ bool SignatureFromHex(std::string_view text, uint8_t* signature) {
     return true;
 }
 
-bool dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature,
+bool dataSign(const SigningSetup* signing, const uint8_t* signed_region, size_t size, uint8_t* signature,
               const StopCheck& stopped) {
     TraceRegion(signed_region, size);
     const uint32_t cmd = RegionWord(signed_region, size, kRegionCmd);
     if (IsBulkCommand(cmd)) {
-        if (app->signatureCache) {
-            return SignShared(*app, signed_region, size, signature, stopped);
+        if (signing->signatureCache) {
+            return SignShared(*signing, signed_region, size, signature, stopped);
         }
-        SignWithLibrary(*app, signed_region, size, signature);
+        SignWithLibrary(*signing, signed_region, size, signature);
         return true;
     }
     const std::string key = StoreKeyFor(signed_region, size);
-    const bool store_signing = app->b_useSignedData == 1;
-    if (store_signing && SignFromStore(*app, key, signature)) {
+    const bool store_signing = signing->b_useSignedData == 1;
+    if (store_signing && SignFromStore(*signing, key, signature)) {
         return true;
     }
     // Only library signing records its signatures. Store signing that found no usable value
     // still sends the library's, but never writes it: the station's key pair need not be
     // the one the terminals trust, and a written value would be used by every later run.
     // A signature the library did not make is never recorded.
-    if (!SignWithLibrary(*app, signed_region, size, signature) || store_signing) {
+    if (!SignWithLibrary(*signing, signed_region, size, signature) || store_signing) {
         return true;
     }
     const std::string hex = SignatureToHex(signature);
     KTRACE("signData, result::%s\n", hex.c_str());
-    WriteStore(*app, key, hex);
+    WriteStore(*signing, key, hex);
     return true;
 }
 

@@ -14,7 +14,7 @@
 
 namespace korvane {
 
-class CKorvaneAppDownloadApp;
+struct SigningSetup;
 
 inline constexpr char kStoreSection[] = "AppLoad Info";
 inline constexpr size_t kStoreValueDigits = 192;  // 96 signature bytes as lower-case hex
@@ -30,10 +30,10 @@ std::string StoreKeyFor(const uint8_t* signed_region, size_t size);
 std::string SignatureToHex(const uint8_t* signature);
 bool SignatureFromHex(std::string_view text, uint8_t* signature);
 // Signs the signed region (packet bytes 100 .. 267 + n) into signature[96]. A bulk-data
-// region comes from the application's shared signatures when there are any; a caller that
+// region comes from the set-up's shared signatures when there are any; a caller that
 // has to wait there for another's computation gives up once stopped() is true. False only
 // then (signature untouched).
-bool dataSign(CKorvaneAppDownloadApp* app, const uint8_t* signed_region, size_t size, uint8_t* signature,
+bool dataSign(const SigningSetup* signing, const uint8_t* signed_region, size_t size, uint8_t* signature,
               const StopCheck& stopped = {});
 
 }  // namespace korvane

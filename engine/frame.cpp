@@ -16,7 +16,7 @@ std::vector<uint8_t> PreparePacket(uint32_t cmd, std::span<const uint8_t> payloa
     return packet;
 }
 
-int build_command_frame(CKorvaneAppDownloadApp* app, std::span<const uint8_t> payload, uint8_t* output, uint32_t cmd,
+int build_command_frame(const SigningSetup* signing, std::span<const uint8_t> payload, uint8_t* output, uint32_t cmd,
                         size_t* escaped_length_out, const StopCheck& stopped) {
     std::vector<uint8_t> packet = PreparePacket(cmd, payload);
     const size_t unsigned_size = kHeaderSize + payload.size();
@@ -24,7 +24,7 @@ int build_command_frame(CKorvaneAppDownloadApp* app, std::span<const uint8_t> pa
     // The signature covers reserved bytes, length, cmd and payload; the CRC then covers
     // everything before it, the signature included.
     uint8_t signature[kSignatureSize] = {};
-    if (!dataSign(app, packet.data() + kSignedRegionOffset, unsigned_size - kSignedRegionOffset, signature, stopped)) {
+    if (!dataSign(signing, packet.data() + kSignedRegionOffset, unsigned_size - kSignedRegionOffset, signature, stopped)) {
         return kFrameStopped;
     }
     std::copy(std::begin(signature), std::end(signature), packet.begin() + kSignatureOffset);

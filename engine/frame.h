@@ -11,7 +11,7 @@
 
 namespace korvane {
 
-class CKorvaneAppDownloadApp;
+struct SigningSetup;
 
 inline constexpr int kFrameStopped = -2;
 
@@ -19,13 +19,13 @@ inline constexpr int kFrameStopped = -2;
 // cmd), payload, and room for the CRC.
 std::vector<uint8_t> PreparePacket(uint32_t cmd, std::span<const uint8_t> payload);
 
-// Builds the packet for cmd with the payload, signs it, appends the CRC, escapes it and
+// Builds the packet for cmd with the payload, signs it as signing says, appends the CRC, escapes it and
 // writes 0x7E, the escaped bytes, 0x7E into output (at least kMaxFrame = 4096 bytes).
 // Returns the frame length, or -1 (writing nothing) when the escaped packet exceeds 4094
 // bytes. escaped_length, when given, receives the escaped packet's length either way.
 // Returns kFrameStopped (writing nothing) when stopped() turned true while the packet's
 // shared signature was being made by another caller.
-int build_command_frame(CKorvaneAppDownloadApp* app, std::span<const uint8_t> payload, uint8_t* output, uint32_t cmd,
+int build_command_frame(const SigningSetup* signing, std::span<const uint8_t> payload, uint8_t* output, uint32_t cmd,
                         size_t* escaped_length = nullptr, const StopCheck& stopped = {});
 
 }  // namespace korvane

@@ -37,16 +37,16 @@ bool FieldMatches(std::string_view tusn, size_t at, std::span<const char> config
 }
 
 // The mismatch message, or empty when the TUSN matches.
-std::string Mismatch(const CKorvaneAppDownloadApp& app, std::string_view tusn) {
+std::string Mismatch(const IdentityCheck& check, std::string_view tusn) {
     for (const TusnLayout& layout : kLayouts) {
         if (tusn.size() != layout.length) {
             continue;
         }
         const std::string prefix = std::to_string(layout.length);
-        if (!FieldMatches(tusn, layout.device_type_at, app.deviceType, kDeviceTypeLength)) {
+        if (!FieldMatches(tusn, layout.device_type_at, check.deviceType, kDeviceTypeLength)) {
             return prefix + " COMPARE DEVICETYPE ERROR";
         }
-        if (!FieldMatches(tusn, layout.customer_id_at, app.customerId, kCustomerIdLength)) {
+        if (!FieldMatches(tusn, layout.customer_id_at, check.customerId, kCustomerIdLength)) {
             // The long form names the customer id the terminal carries.
             return layout.length == 26
                        ? prefix + " COMPARE CUSTOMERID ERROR:" + std::string(tusn.substr(layout.customer_id_at, kCustomerIdLength))
@@ -61,7 +61,7 @@ std::string Mismatch(const CKorvaneAppDownloadApp& app, std::string_view tusn) {
 
 int compare_identity(Session& s, std::string_view tusn) {
     tusn = tusn.substr(0, tusn.find('\0'));
-    const std::string message = Mismatch(*s.app, tusn);
+    const std::string message = Mismatch(s.plan->identity, tusn);
     if (message.empty()) {
         return 0;
     }

@@ -45,12 +45,6 @@ constexpr std::string_view kAppIsRunning = "APP is Running";
 constexpr std::string_view kSecureBootDisabled = "Secure boot disable!";
 constexpr size_t kRemotePrefixLength = 8;  // "remote: "
 
-// The bytes of a loaded item: its declared length, never more than what was loaded.
-std::span<const uint8_t> LoadedBytes(const std::vector<uint8_t>& data, int64_t declared) {
-    const auto length = static_cast<size_t>(std::clamp<int64_t>(declared, 0, static_cast<int64_t>(data.size())));
-    return {data.data(), length};
-}
-
 std::vector<std::string_view> SplitAtCrLf(std::string_view text) {
     std::vector<std::string_view> parts;
     for (size_t from = 0;;) {
@@ -69,7 +63,7 @@ size_t CountSlashes(std::string_view path) {
 
 class SessionDriver {
 public:
-    explicit SessionDriver(Session& s) : s_(s), app_(*s.app) {}
+    explicit SessionDriver(Session& s) : s_(s), plan_(*s.plan) {}
 
     void Run() {
         if (!Identify() || !OpenDownload() || !DownloadImages() || !DownloadLogo() || !DownloadFileSystem() ||
@@ -194,7 +188,7 @@ private:
     }
 
     bool CheckIdentity() {
-        if (app_.b_checkTUSN == 0) {
+        if (plan_.identity.b_checkTUSN == 0) {
             return true;
         }
         std::array<char, kReaderBufferSize + 1> tusn{};
@@ -232,17 +226,17 @@ private:
     // ---- phase 2: application images ----
 
     bool DownloadImages() {
-        if (app_.b_downloadApp == 0 || app_.imageCount < 1) {
+        if (plan_.b_downloadApp == 0 || plan_.imageCount < 1) {
             return true;
         }
-        if (!SendImage(kStepMainApp, LoadedBytes(app_.mainImage, app_.mainImageSize))) {
+        if (!SendImage(kStepMainApp, plan_.mainImage)) {
             Fail(kCodeMainImage);
             if (AppIsRunning()) {
                 ResetRunningApp();
             }
             return false;
         }
-        if (app_.imageCount >= 2 && !SendImage(kStepSecondApp, LoadedBytes(app_.secondImage, app_.secondImageSize))) {
+        if (plan_.imageCount >= 2 && !SendImage(kStepSecondApp, plan_.secondImage)) {
             Fail(kCodeSecondImage);
             return false;
         }
@@ -278,10 +272,10 @@ private:
     // ---- phase 3: logo ----
 
     bool DownloadLogo() {
-        if (app_.b_downloadLogo == 0) {
+        if (plan_.b_downloadLogo == 0) {
             return true;
         }
-        return SendBlock(kStepLogo, kCmdLogo, LoadedBytes(app_.logoBlock, app_.logoBlockSize), kCodeLogo);
+        return SendBlock(kStepLogo, kCmdLogo, plan_.logoBlock, kCodeLogo);
     }
 
     bool SendBlock(int step, uint32_t cmd, std::span<const uint8_t> block, int code) {
@@ -311,64 +305,55 @@ private:
     }
 
     bool DownloadFileSystem() {
-        if (app_.b_fileDownload == 0) {
+        if (plan_.b_fileDownload == 0) {
             return true;
         }
-        if (app_.b_fsConfig != 0 &&
-            !SendRecord(kCmdFsConfig, FsConfigRecord(app_.fsType, app_.fsDMA, app_.fsBaud), nullptr)) {
+        if (plan_.b_fsConfig != 0 &&
+            !SendRecord(kCmdFsConfig, FsConfigRecord(plan_.fsType, plan_.fsDMA, plan_.fsBaud), nullptr)) {
             return false;
         }
         Step(kStepErase, 1, 100);
         if (!SendRecord(kCmdErase, EraseRecord(), &kCodeErase)) {
             return false;
         }
-        if (app_.b_fsPart1Init != 0 && !InitPartition(app_.fsPart1Drive, app_.fsPart1Address, app_.fsPart1Size)) {
-            return false;
-        }
-        if (app_.b_fsPart2Init != 0 && !InitPartition(app_.fsPart2Drive, app_.fsPart2Address, app_.fsPart2Size)) {
-            return false;
+        for (const PlanPartition& part : plan_.partitions) {
+            if (part.b_fsPartInit != 0 && !InitPartition(part)) {
+                return false;
+            }
         }
         s_.view->SetProgress(Port(), 100);
-        const struct {
-            int flag;
-            const std::string& target;
-            const std::vector<_tagDownloadImageData>& files;
-            int code;
-        } sets[] = {
-            {app_.b_filePush1, app_.targetPath1, app_.fileList1, kCodeFile},
-            {app_.b_filePush2, app_.targetPath2, app_.fileList2, static_cast<int>(kCmdMakeDir)},
-            {app_.b_filePush3, app_.targetPath3, app_.fileList3, kCodeFile},
-        };
-        for (const auto& set : sets) {
-            if (set.flag != 0 && !PushFileSet(set.target, set.files, set.code)) {
+        // A failure in the second set reports the directory command's code.
+        const int codes[] = {kCodeFile, static_cast<int>(kCmdMakeDir), kCodeFile};
+        for (size_t set = 0; set < plan_.fileSets.size(); ++set) {
+            const PlanFileSet& files = plan_.fileSets[set];
+            if (files.b_filePush != 0 && !PushFileSet(files.targetPath, files.files, codes[set])) {
                 return false;
             }
         }
         return true;
     }
 
-    bool InitPartition(const std::string& drive_letter, int address, int size) {
-        const Record record =
-            InitPlusDataRecord(drive_letter + ":", static_cast<uint32_t>(address), size, app_.spiFlashSize);
+    bool InitPartition(const PlanPartition& part) {
+        const Record record = InitPlusDataRecord(part.fsPartDrive + ":", static_cast<uint32_t>(part.fsPartAddress),
+                                                 part.fsPartSize, plan_.spiFlashSize);
         return SendRecord(kCmdPartitionInit, record);
     }
 
     // A target of a drive and one directory is prepared first; then every file goes to
     // target + "/" + its name.
-    bool PushFileSet(const std::string& target, const std::vector<_tagDownloadImageData>& files, int code) {
+    bool PushFileSet(const std::string& target, const std::vector<PlanFile>& files, int code) {
         if (CountSlashes(target) == 1 && !SendRecord(kCmdMakeDir, TextRecord(target, 0))) {
             return false;
         }
-        for (const _tagDownloadImageData& file : files) {
-            const std::string_view name = BufferText(file.szName);
-            const std::string file_target = target + "/" + std::string(name);
+        for (const PlanFile& file : files) {
+            const std::string file_target = target + "/" + file.name;
             if (file_target.size() >= kTargetPathLimit) {
                 std::snprintf(message_.data(), message_.size(), "Target path too long (%zu bytes, at most %zu): %s",
                               file_target.size(), kTargetPathLimit - 1, file_target.c_str());
                 Fail(code);
                 return false;
             }
-            const std::span<const uint8_t> bytes = LoadedBytes(file.pData, file.nSize);
+            const std::span<const uint8_t> bytes = file.bytes;
             Step(kStepFile, 1, static_cast<uint32_t>(bytes.size()));
             message_.fill(0);
             if (!s_.Running() || send_file(s_, bytes, file_target, message_) != 0) {
@@ -382,16 +367,16 @@ private:
     // ---- phase 5: audio ----
 
     bool DownloadAudio() {
-        if (app_.b_downloadAMR == 0) {
+        if (plan_.b_downloadAMR == 0) {
             return true;
         }
-        return SendBlock(kStepAmr, kCmdAmr, LoadedBytes(app_.amrData, app_.amrSize), kCodeAmr);
+        return SendBlock(kStepAmr, kCmdAmr, plan_.amrData, kCodeAmr);
     }
 
     // ---- phase 6: settings and finish ----
 
     bool ApplySettings() {
-        if (app_.b_autoRun != 0) {
+        if (plan_.b_autoRun != 0) {
             KTRACE("MainProcess, if (pApp->b_autoRun)");
             KTRACE("\n");
             if (!Exchange(kCmdAutoRun, CharPayload('1'))) {
@@ -403,7 +388,7 @@ private:
     }
 
     bool EnableSecureBoot() {
-        if (app_.b_secureBoot == 0) {
+        if (plan_.b_secureBoot == 0) {
             return true;
         }
         if (!Exchange(kCmdSecureBootQuery, kSecureBootPayload)) {
@@ -419,7 +404,7 @@ private:
     }
 
     bool RunApp() {
-        if (app_.b_runApp == 0 || Exchange(kCmdRunApp, std::span<const uint8_t>())) {
+        if (plan_.b_runApp == 0 || Exchange(kCmdRunApp, std::span<const uint8_t>())) {
             return true;
         }
         Fail(static_cast<int>(kCmdRunApp));
@@ -427,7 +412,7 @@ private:
     }
 
     bool CheckSp() {
-        if (app_.b_checkSP == 0) {
+        if (plan_.b_checkSP == 0) {
             return true;
         }
         Step(kStepWaiting, 0, 0);
@@ -442,7 +427,7 @@ private:
     }
 
     Session& s_;
-    const CKorvaneAppDownloadApp& app_;
+    const DownloadPlan& plan_;
     std::array<uint8_t, kMaxFrame> command_{};
     std::array<uint8_t, 256> data_{};
     std::array<char, 256> message_{};
@@ -458,10 +443,11 @@ int RunSession(Session& s) {
 
 int MainProcess(_THREAD_PARA_T* para) {
     Session s;
-    s.app = para->pApp;
+    s.plan = para->pRun->plan;
+    s.running = para->pRun->running;
     s.channel = para->pChannel;
-    s.view = para->pApp->portView;
-    s.events = para->pApp->sessionEvents;
+    s.view = para->pRun->view;
+    s.events = para->pRun->events;
     s.nPort = para->nPort;
     s.stop = &para->bStop;
     s.clock = &DefaultClock();

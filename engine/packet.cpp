@@ -43,17 +43,6 @@ std::vector<uint8_t> BlockPayload(uint32_t first, uint32_t second, std::span<con
 
 std::array<uint8_t, 1> CharPayload(char c) { return {static_cast<uint8_t>(c)}; }
 
-void PutU32(uint8_t* at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-uint32_t GetU32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
-}
-
 uint32_t crc32_packet(const uint8_t* data, size_t length, uint32_t crc) {
     for (size_t i = 0; i < length; ++i) {
         crc = (crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFFU];

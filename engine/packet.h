@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/little_endian.h"
+
 namespace korvane {
 
 inline constexpr uint32_t kPacketMagic = 0x5A5AA5A5;
@@ -73,9 +75,6 @@ using Record = std::array<uint8_t, kRecordSize>;
 // of the secure-boot query and enable (commands 33, 31).
 std::array<uint8_t, 1> CharPayload(char c);
 inline constexpr std::array<uint8_t, 16> kSecureBootPayload{};
-
-void PutU32(uint8_t* at, uint32_t value);
-uint32_t GetU32(const uint8_t* at);
 
 // CRC-32 with the reflected 0x04C11DB7 table, initial value 0 and no final XOR.
 // crc carries a running value, so a region may be checked in pieces.

@@ -5,10 +5,11 @@
 #include <span>
 #include <vector>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "engine/download_plan.h"
 #include "engine/frame.h"
 #include "engine/packet.h"
 #include "engine/signature_cache.h"
+#include "engine/signing_setup.h"
 #include "engine/transfer.h"
 
 namespace korvane {
@@ -22,38 +23,33 @@ struct BlockTransfer {
     bool address_follows_offset;
 };
 
-// The loaded bytes a session sends: the buffer, cut to the recorded size.
-std::span<const uint8_t> Loaded(const std::vector<uint8_t>& bytes, int size) {
-    return std::span<const uint8_t>(bytes.data(), std::min(bytes.size(), static_cast<size_t>(std::max(size, 0))));
-}
-
 // The transfers the sessions of this run make, in their order.
-std::vector<BlockTransfer> TransfersOf(const CKorvaneAppDownloadApp& app) {
+std::vector<BlockTransfer> TransfersOf(const DownloadPlan& plan) {
     std::vector<BlockTransfer> transfers;
-    if (app.b_downloadApp != 0 && app.b_appLoaded != 0) {
-        const std::span<const uint8_t> images[] = {Loaded(app.mainImage, app.mainImageSize),
-                                                   Loaded(app.secondImage, app.secondImageSize)};
-        for (int i = 0; i < std::min(app.imageCount, 2); ++i) {
+    if (plan.b_downloadApp != 0) {
+        const std::span<const uint8_t> images[] = {plan.mainImage, plan.secondImage};
+        for (int i = 0; i < std::min(plan.imageCount, 2); ++i) {
             if (images[i].size() >= kImageHeaderSize) {  // shorter ones are refused unsent
                 transfers.push_back({kCmdImage, images[i], ImageLoadAddress(images[i]), true});
             }
         }
     }
-    if (app.b_downloadLogo != 0 && app.b_logoLoaded != 0) {
-        transfers.push_back({kCmdLogo, Loaded(app.logoBlock, app.logoBlockSize), 0, false});
+    if (plan.b_downloadLogo != 0) {
+        transfers.push_back({kCmdLogo, plan.logoBlock, 0, false});
     }
-    if (app.b_downloadAMR != 0 && app.b_amrLoaded != 0) {
-        transfers.push_back({kCmdAmr, Loaded(app.amrData, app.amrSize), 0, false});
+    if (plan.b_downloadAMR != 0) {
+        transfers.push_back({kCmdAmr, plan.amrData, 0, false});
     }
     return transfers;
 }
 
 }  // namespace
 
-size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>& stop) {
-    const auto stopped = [&] { return stop.load() || app.b_running.load() == 0; };
-    SignatureCache* cache = app.signatureCache.get();
-    if (cache == nullptr || app.pfnSign == nullptr) {
+size_t SignLoadedDataAhead(const DownloadPlan& plan, const std::atomic<int>& running, const std::atomic<bool>& stop) {
+    const auto stopped = [&] { return stop.load() || running.load() == 0; };
+    const SigningSetup* signing = plan.signing;
+    SignatureCache* cache = signing != nullptr ? signing->signatureCache.get() : nullptr;
+    if (cache == nullptr || signing->pfnSign == nullptr) {
         return 0;
     }
     // Below the store's bound, so the pass never pushes out what it signed itself and
@@ -61,7 +57,7 @@ size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>&
     const size_t cap = cache->Limit() - cache->Limit() / 4;
     size_t asked = 0;
     std::array<uint8_t, kSignatureSize> signature{};
-    for (const BlockTransfer& transfer : TransfersOf(app)) {
+    for (const BlockTransfer& transfer : TransfersOf(plan)) {
         const size_t count = BlockPacketCount(transfer.data.size());
         for (size_t index = 0; index < count; ++index) {
             if (stopped()) {
@@ -75,7 +71,7 @@ size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>&
             if (asked >= cap) {
                 return asked;  // the rest is signed by the sessions as they go
             }
-            if (cache->Sign(app.pfnSign, app.pfnVerify, app.keyPairData, region, signature, stopped) ==
+            if (cache->Sign(signing->pfnSign, signing->pfnVerify, signing->keyPairData, region, signature, stopped) ==
                 SharedSignOutcome::kRefused) {
                 return asked;  // an unsound key pair: every session will hear it itself
             }
@@ -85,13 +81,13 @@ size_t SignLoadedDataAhead(CKorvaneAppDownloadApp& app, const std::atomic<bool>&
     return asked;
 }
 
-void SignAhead::Start(CKorvaneAppDownloadApp& app) {
+void SignAhead::Start(const DownloadPlan& plan, const std::atomic<int>& running) {
     Stop();
-    if (!app.signatureCache) {
+    if (plan.signing == nullptr || !plan.signing->signatureCache) {
         return;
     }
     stop_ = false;
-    thread_ = std::thread([this, &app] { SignLoadedDataAhead(app, stop_); });
+    thread_ = std::thread([this, &plan, &running] { SignLoadedDataAhead(plan, running, stop_); });
 }
 
 void SignAhead::Stop() {

@@ -1,5 +1,5 @@
 // The per-port session record that run control makes and hands to the session thread.
-// Thread safety: pApp, nPort and pChannel are set before the thread starts and only read
+// Thread safety: pRun, nPort and pChannel are set before the thread starts and only read
 // by it; bOpened and pThread belong to run control (front end's thread); bStop is set by
 // run control to make the session leave at its next wait.
 #pragma once
@@ -12,10 +12,20 @@
 
 namespace korvane {
 
-class CKorvaneAppDownloadApp;
+class IPortView;
+class ISessionEvents;
+struct DownloadPlan;
+
+// What every session of a run shares, owned by run control for the run's length.
+struct RunContext {
+    const DownloadPlan* plan = nullptr;
+    IPortView* view = nullptr;
+    ISessionEvents* events = nullptr;         // may be null
+    const std::atomic<int>* running = nullptr;  // the run's flag
+};
 
 struct _THREAD_PARA_T {
-    CKorvaneAppDownloadApp* pApp = nullptr;
+    const RunContext* pRun = nullptr;
     uint32_t nPort = 0;
     uint8_t bOpened = 0;
     IChannel* pChannel = nullptr;

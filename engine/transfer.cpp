@@ -29,7 +29,7 @@ struct PreparedFrame {
 };
 
 void PrepareFrame(Session& s, uint32_t cmd, std::span<const uint8_t> payload, PreparedFrame& frame) {
-    frame.length = build_command_frame(s.app, payload, frame.bytes.data(), cmd, &frame.escaped,
+    frame.length = build_command_frame(s.plan->signing, payload, frame.bytes.data(), cmd, &frame.escaped,
                                        [&s] { return !s.Running(); });
     frame.payload = payload.size();
 }

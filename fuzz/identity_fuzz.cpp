@@ -23,13 +23,13 @@ void Configure(std::array<char, N>& field, std::span<const uint8_t> text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::InputReader input({data, size});
-    CKorvaneAppDownloadApp app;
-    Configure(app.deviceType, input.Piece());
-    Configure(app.customerId, input.Piece());
+    DownloadPlan plan;
+    Configure(plan.identity.deviceType, input.Piece());
+    Configure(plan.identity.customerId, input.Piece());
     const std::string tusn = fuzz::InputReader::AsText(input.Rest());
     testing::RecordingPortView view;
     Session session;
-    session.app = &app;
+    session.plan = &plan;
     session.view = &view;
     const int result = compare_identity(session, tusn);
     const size_t length = tusn.find('\0') == std::string::npos ? tusn.size() : tusn.find('\0');

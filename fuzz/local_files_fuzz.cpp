@@ -39,16 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> contents = input.Rest();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(contents.data()),
                                                  static_cast<std::streamsize>(contents.size()));
-    CKorvaneAppDownloadApp app;
-    app.filePath1 = folder;
+    FileSet set;
+    set.filePath = folder;
     int errors = 0;
-    LoadFileSet(app, 1, [&errors](int) { ++errors; });
-    if (app.fileList1.size() + static_cast<size_t>(errors) != 1 ||
-        (!app.fileList1.empty() && app.fileList1[0].pData.size() != contents.size())) {
+    LoadFileSet(set, 1, [&errors](int) { ++errors; });
+    if (set.fileList.size() + static_cast<size_t>(errors) != 1 ||
+        (!set.fileList.empty() && set.fileList[0].pData.size() != contents.size())) {
         std::abort();
     }
-    app.amrPath = path;
-    if (LoadAmr(app) == kAmrLoaded && app.amrData.size() != contents.size()) {
+    AudioFile audio;
+    audio.amrPath = path;
+    if (LoadAmr(audio) == kAmrLoaded && audio.amrData.size() != contents.size()) {
         std::abort();
     }
     return 0;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "images/local_files.h"
+#include "images/logo_block.h"
 
 using namespace korvane;
 

@@ -26,10 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::span<const uint8_t> chunk = input.Piece();
         channel.ArriveAt(at, testing::Bytes(chunk.begin(), chunk.end()));
     }
-    CKorvaneAppDownloadApp app;
-    app.b_running = 1;
+    DownloadPlan plan;
     Session session;
-    session.app = &app;
+    session.plan = &plan;
     session.channel = channel.Channel();
     session.clock = &clock;
     std::array<char, 256> message{};

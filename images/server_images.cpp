@@ -21,7 +21,7 @@ bool EnsureCapacity(std::vector<uint8_t>& buffer) {
 }
 
 // Fetches, verifies and unwraps one image: 0, or fetchFailed / envelopeFailed.
-int ObtainImage(const CKorvaneAppDownloadApp& app, const std::string& url, std::vector<uint8_t>& buffer,
+int ObtainImage(const RsaKeyTexts& keys, const std::string& url, std::vector<uint8_t>& buffer,
                 int32_t& length, int fetchFailed, int envelopeFailed) {
     if (!EnsureCapacity(buffer)) {
         return fetchFailed;
@@ -32,7 +32,7 @@ int ObtainImage(const CKorvaneAppDownloadApp& app, const std::string& url, std::
     }
     OpenedBlock opened{};
     const std::span<const uint8_t> envelope(buffer.data(), static_cast<size_t>(length));
-    if (VerifyImageEnvelope(app.rsaKeys, envelope, opened) != 1) {
+    if (VerifyImageEnvelope(keys, envelope, opened) != 1) {
         return envelopeFailed;
     }
     UnwrapImage(buffer, length, opened);
@@ -70,15 +70,15 @@ void ParseImageList(const std::string& response, std::string& mainUrl, std::stri
     }
 }
 
-int FetchServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers) {
-    if (!app.mainImageUrl.empty()) {
-        const int result = ObtainImage(app, app.mainImageUrl, buffers.main, buffers.mainLength, -1, -2);
+int FetchServerImages(const RsaKeyTexts& keys, const LoadedImages& images, ServerImageBuffers& buffers) {
+    if (!images.mainImageUrl.empty()) {
+        const int result = ObtainImage(keys, images.mainImageUrl, buffers.main, buffers.mainLength, -1, -2);
         if (result != 0) {
             return result;
         }
     }
-    if (!app.secondImageUrl.empty()) {
-        const int result = ObtainImage(app, app.secondImageUrl, buffers.second, buffers.secondLength, -3, -4);
+    if (!images.secondImageUrl.empty()) {
+        const int result = ObtainImage(keys, images.secondImageUrl, buffers.second, buffers.secondLength, -3, -4);
         if (result != 0) {
             return result;
         }
@@ -86,24 +86,22 @@ int FetchServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers) 
     return 0;
 }
 
-int LoadServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers) {
-    app.imageCount = 0;
-    if (FetchServerImages(app, buffers) != 0) {
+int LoadServerImages(const RsaKeyTexts& keys, LoadedImages& images, ServerImageBuffers& buffers) {
+    images.imageCount = 0;
+    if (FetchServerImages(keys, images, buffers) != 0) {
         return 0;
     }
     if (buffers.mainLength > 0) {
-        if (!CopyImage(buffers.main, buffers.mainLength, app.mainImage, app.mainImageSize)) {
+        if (!CopyImage(buffers.main, buffers.mainLength, images.mainImage, images.mainImageSize)) {
             return 0;
         }
-        app.mainImageName = kMainImageName;
-        ++app.imageCount;
+        ++images.imageCount;
     }
     if (buffers.secondLength > 0) {
-        if (!CopyImage(buffers.second, buffers.secondLength, app.secondImage, app.secondImageSize)) {
+        if (!CopyImage(buffers.second, buffers.secondLength, images.secondImage, images.secondImageSize)) {
             return 0;
         }
-        app.secondImageName = kSecondImageName;
-        ++app.imageCount;
+        ++images.imageCount;
     }
     return 1;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "crypto/rsa_key_texts.h"
 
 namespace korvane {
 
@@ -21,8 +21,17 @@ struct ServerImageBuffers {
     int32_t secondLength = 0;
 };
 
-inline constexpr char kMainImageName[] = "MainApp.img";
-inline constexpr char kSecondImageName[] = "SecondApp.img";
+// The application images: where the server lists them, and the copies the sessions send.
+struct LoadedImages {
+    int b_downloadApp = 0;
+    std::string urlA;                          // image-list address
+    std::string mainImageUrl, secondImageUrl;  // from the image-list response
+    int b_appLoaded = 0;
+    int imageCount = 0;
+    std::vector<uint8_t> mainImage, secondImage;
+    int mainImageSize = 0, secondImageSize = 0;
+};
+
 
 // Splits an image-list response at commas: the first non-empty field is the main image
 // URL, the next non-empty field the second; runs of commas count as one, blanks and line
@@ -33,14 +42,13 @@ void ParseImageList(const std::string& response, std::string& mainUrl, std::stri
 // out: bytes written); 0 otherwise, with dest and length unchanged. The answer must be
 // status 200 with a Content-Length above 0.
 int FetchImage(const std::string& url, uint8_t* dest, int32_t& length);
-// Fetches, verifies and unwraps app.mainImageUrl then app.secondImageUrl (an empty URL is
-// skipped). 0, or -1 .. -4 (main fetch, main envelope, second fetch, second envelope); a
-// failure ends the procedure at once.
-int FetchServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers);
-// Runs FetchServerImages and copies the images into the application object (imageCount,
-// names "MainApp.img"/"SecondApp.img"); 1 on success, 0 on failure with imageCount 0 and
-// the earlier copies kept. The buffers of the last fetch stay in buffers for the start-up
-// MD5 checks. b_appLoaded is the caller's to set.
-int LoadServerImages(CKorvaneAppDownloadApp& app, ServerImageBuffers& buffers);
+// Fetches, verifies with keys and unwraps images.mainImageUrl then images.secondImageUrl (an
+// empty URL is skipped). 0, or -1 .. -4 (main fetch, main envelope, second fetch, second
+// envelope); a failure ends the procedure at once.
+int FetchServerImages(const RsaKeyTexts& keys, const LoadedImages& images, ServerImageBuffers& buffers);
+// Runs FetchServerImages and copies the images into images (and imageCount); 1 on success, 0 on failure with imageCount 0 and the
+// earlier copies kept. The buffers of the last fetch stay in buffers for the start-up MD5
+// checks. b_appLoaded is the caller's to set.
+int LoadServerImages(const RsaKeyTexts& keys, LoadedImages& images, ServerImageBuffers& buffers);
 
 }  // namespace korvane

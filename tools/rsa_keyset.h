@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/KorvaneAppDownloadApp.h"
+#include "crypto/rsa_key_texts.h"
 
 namespace korvane {
 

@@ -54,15 +54,15 @@ void FrameLogic::SetBeforeStop(std::function<void()> hook) {
 }
 
 void FrameLogic::OnSettings() {
-    if (!window_.RunSettingsDialog() || app_.b_downloadApp == 0) {
+    if (!window_.RunSettingsDialog() || app_.images.b_downloadApp == 0) {
         return;
     }
     ServerImageBuffers buffers;
-    if (LoadServerImages(app_, buffers) == 1) {
-        app_.b_appLoaded = 1;
+    if (LoadServerImages(app_.rsaKeys, app_.images, buffers) == 1) {
+        app_.images.b_appLoaded = 1;
     } else {
         sink_.ShowMessage("读取App失败，请确认！");
-        app_.b_appLoaded = 0;
+        app_.images.b_appLoaded = 0;
     }
 }
 

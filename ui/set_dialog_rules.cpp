@@ -82,29 +82,29 @@ bool Refuse(IMessageSink& sink, const char* message) {
 }
 
 bool StoreLogo(CKorvaneAppDownloadApp& app, const ISetControls& controls, IMessageSink& sink) {
-    app.b_downloadLogo = Switch(controls, kIdLogo);
-    if (app.b_downloadLogo == 0) {
+    app.logo.b_downloadLogo = Switch(controls, kIdLogo);
+    if (app.logo.b_downloadLogo == 0) {
         return true;
     }
-    if (app.b_logoLoaded == 0) {
+    if (app.logo.b_logoLoaded == 0) {
         return Refuse(sink, "logo文件未加载，请重新选择!");
     }
     const int lcd = controls.LcdSelection();
     if (lcd < 0 || lcd >= static_cast<int>(kLcdTypes.size())) {
         return Refuse(sink, "未选择LCD类型!");
     }
-    app.lcdType = lcd;
-    app.logoLeft = Number(controls, kIdLeft);
-    app.logoTop = Number(controls, kIdTop);
-    app.logoPath = controls.Text(kIdLogoPath);
-    app.logoBacklight = Number(controls, kIdBacklight);
-    app.extPowerGPIO = Number(controls, kIdGpio);
-    app.extPowerGPIOPolarity = Number(controls, kIdGpioLevel);
-    app.lcdIOLevel = Number(controls, kIdLcdIoLevel);
-    app.lcdClock = Number(controls, kIdLcdClock);
-    app.b_extPower = Switch(controls, kIdExtPower);
-    app.logoBlock.clear();
-    BuildLogoBlock(app);
+    app.logo.lcdType = lcd;
+    app.logo.logoLeft = Number(controls, kIdLeft);
+    app.logo.logoTop = Number(controls, kIdTop);
+    app.logo.logoPath = controls.Text(kIdLogoPath);
+    app.logo.logoBacklight = Number(controls, kIdBacklight);
+    app.logo.extPowerGPIO = Number(controls, kIdGpio);
+    app.logo.extPowerGPIOPolarity = Number(controls, kIdGpioLevel);
+    app.logo.lcdIOLevel = Number(controls, kIdLcdIoLevel);
+    app.logo.lcdClock = Number(controls, kIdLcdClock);
+    app.logo.b_extPower = Switch(controls, kIdExtPower);
+    app.logo.logoBlock.clear();
+    BuildLogoBlock(app.logo);
     return true;
 }
 
@@ -114,13 +114,14 @@ bool StorePartition(CKorvaneAppDownloadApp& app, const ISetControls& controls, I
     if (drive.size() != 1 || !IsUpperLetter(drive[0])) {
         return Refuse(sink, "Drive letter设置错误，仅支持一个大写英文字符");
     }
-    (first ? app.fsPart1Drive : app.fsPart2Drive) = drive;
-    int& address = first ? app.fsPart1Address : app.fsPart2Address;
-    int& size = first ? app.fsPart1Size : app.fsPart2Size;
+    FsPartition& partition = app.fileSystem.partitions[first ? 0 : 1];
+    partition.fsPartDrive = drive;
+    int& address = partition.fsPartAddress;
+    int& size = partition.fsPartSize;
     address = Number(controls, first ? kIdAddr1 : kIdAddr2);
     size = Number(controls, first ? kIdSize1 : kIdSize2);
     // In 64 bits: a flash of 2048 MiB or more does not fit a 32-bit byte count.
-    if (address * kAddressUnit + size * kFlashUnit > app.spiFlashSize * kFlashUnit) {
+    if (address * kAddressUnit + size * kFlashUnit > app.fileSystem.spiFlashSize * kFlashUnit) {
         return Refuse(sink, "配置错误");
     }
     return true;
@@ -128,7 +129,8 @@ bool StorePartition(CKorvaneAppDownloadApp& app, const ISetControls& controls, I
 
 bool StoreTargetPath(CKorvaneAppDownloadApp& app, const ISetControls& controls, IMessageSink& sink, int set) {
     const FileSetControls& ids = kFileSets[static_cast<size_t>(set - 1)];
-    int& push = set == 1 ? app.b_filePush1 : app.b_filePush2;
+    FileSet& files = app.fileSystem.fileSets[static_cast<size_t>(set - 1)];
+    int& push = files.b_filePush;
     push = Switch(controls, ids.push);
     if (push == 0) {
         return true;
@@ -140,7 +142,7 @@ bool StoreTargetPath(CKorvaneAppDownloadApp& app, const ISetControls& controls, 
     if (target.size() < 2 || target[1] != ':') {
         return Refuse(sink, ids.noColon);
     }
-    (set == 1 ? app.targetPath1 : app.targetPath2) = target;
+    files.targetPath = target;
     const auto slashes = std::count(target.begin(), target.end(), '/');
     if (slashes > 1) {
         return Refuse(sink, ids.deepPath);
@@ -148,7 +150,7 @@ bool StoreTargetPath(CKorvaneAppDownloadApp& app, const ISetControls& controls, 
     if (slashes == 0 && target.size() != 2) {
         return Refuse(sink, ids.rootForm);
     }
-    std::string& local = set == 1 ? app.filePath1 : app.filePath2;
+    std::string& local = files.filePath;
     local = controls.Text(ids.local);
     if (local.empty()) {
         return Refuse(sink, ids.noFiles);
@@ -157,34 +159,34 @@ bool StoreTargetPath(CKorvaneAppDownloadApp& app, const ISetControls& controls, 
 }
 
 bool StoreFileSystem(CKorvaneAppDownloadApp& app, const ISetControls& controls, IMessageSink& sink) {
-    app.b_fileDownload = Switch(controls, kIdFile);
-    if (app.b_fileDownload == 0) {
+    app.fileSystem.b_fileDownload = Switch(controls, kIdFile);
+    if (app.fileSystem.b_fileDownload == 0) {
         return true;
     }
-    app.spiFlashSize = Number(controls, kIdFlashSize);
-    app.b_fsPart1Init = Switch(controls, kIdPart1);
-    app.b_fsPart2Init = Switch(controls, kIdPart2);
-    if (app.b_fsPart1Init == 0 && app.b_fsPart2Init == 0) {
+    app.fileSystem.spiFlashSize = Number(controls, kIdFlashSize);
+    app.fileSystem.partitions[0].b_fsPartInit = Switch(controls, kIdPart1);
+    app.fileSystem.partitions[1].b_fsPartInit = Switch(controls, kIdPart2);
+    if (app.fileSystem.partitions[0].b_fsPartInit == 0 && app.fileSystem.partitions[1].b_fsPartInit == 0) {
         return Refuse(sink, "至少配置一个分区！");
     }
-    if (app.b_fsPart1Init != 0 && !StorePartition(app, controls, sink, 1)) {
+    if (app.fileSystem.partitions[0].b_fsPartInit != 0 && !StorePartition(app, controls, sink, 1)) {
         return false;
     }
-    if (app.b_fsPart2Init != 0 && !StorePartition(app, controls, sink, 2)) {
+    if (app.fileSystem.partitions[1].b_fsPartInit != 0 && !StorePartition(app, controls, sink, 2)) {
         return false;
     }
-    if (app.b_fsPart1Init != 0 && app.b_fsPart2Init != 0) {
-        if (app.fsPart1Drive == app.fsPart2Drive) {
+    if (app.fileSystem.partitions[0].b_fsPartInit != 0 && app.fileSystem.partitions[1].b_fsPartInit != 0) {
+        if (app.fileSystem.partitions[0].fsPartDrive == app.fileSystem.partitions[1].fsPartDrive) {
             return Refuse(sink, "两个分区盘符不能相同");
         }
-        if (app.fsPart1Address == app.fsPart2Address) {
+        if (app.fileSystem.partitions[0].fsPartAddress == app.fileSystem.partitions[1].fsPartAddress) {
             return Refuse(sink, "两个分区起始地址不能相同");
         }
-        if (int64_t{app.fsPart1Size} + app.fsPart2Size > app.spiFlashSize) {
+        if (int64_t{app.fileSystem.partitions[0].fsPartSize} + app.fileSystem.partitions[1].fsPartSize > app.fileSystem.spiFlashSize) {
             return Refuse(sink, "配置错误");
         }
-        const int64_t part1End = app.fsPart1Address * kAddressUnit + app.fsPart1Size * kFlashUnit;
-        if (part1End > app.fsPart2Address * kAddressUnit) {
+        const int64_t part1End = app.fileSystem.partitions[0].fsPartAddress * kAddressUnit + app.fileSystem.partitions[0].fsPartSize * kFlashUnit;
+        if (part1End > app.fileSystem.partitions[1].fsPartAddress * kAddressUnit) {
             return Refuse(sink, "配置错误");
         }
     }
@@ -202,67 +204,67 @@ std::string ImageNamesText(const std::vector<std::string>& imagePaths) {
 }
 
 void FillSetControls(const CKorvaneAppDownloadApp& app, ISetControls& controls) {
-    controls.SetChecked(kIdApp, app.b_downloadApp != 0);
-    EnableAll(controls, {kIdAppNames, kIdAppOpen}, app.b_downloadApp != 0);
-    if (app.b_downloadApp != 0) {
+    controls.SetChecked(kIdApp, app.images.b_downloadApp != 0);
+    EnableAll(controls, {kIdAppNames, kIdAppOpen}, app.images.b_downloadApp != 0);
+    if (app.images.b_downloadApp != 0) {
         controls.SetText(kIdAppNames, ImageNamesText(app.imagePaths));
     }
 
-    controls.SetChecked(kIdLogo, app.b_downloadLogo != 0);
-    EnableAll(controls, kLogoControls, app.b_downloadLogo != 0);
+    controls.SetChecked(kIdLogo, app.logo.b_downloadLogo != 0);
+    EnableAll(controls, kLogoControls, app.logo.b_downloadLogo != 0);
     controls.SetLcdSelection(-1);
-    if (app.b_downloadLogo != 0) {
-        controls.SetText(kIdLogoPath, app.logoPath);
-        controls.SetChecked(kIdExtPower, app.b_extPower != 0);
-        SetNumber(controls, kIdLeft, app.logoLeft);
-        SetNumber(controls, kIdTop, app.logoTop);
-        SetNumber(controls, kIdBacklight, app.logoBacklight);
-        if (app.b_extPower != 0) {
-            SetNumber(controls, kIdGpio, app.extPowerGPIO);
-            SetNumber(controls, kIdGpioLevel, app.extPowerGPIOPolarity);
+    if (app.logo.b_downloadLogo != 0) {
+        controls.SetText(kIdLogoPath, app.logo.logoPath);
+        controls.SetChecked(kIdExtPower, app.logo.b_extPower != 0);
+        SetNumber(controls, kIdLeft, app.logo.logoLeft);
+        SetNumber(controls, kIdTop, app.logo.logoTop);
+        SetNumber(controls, kIdBacklight, app.logo.logoBacklight);
+        if (app.logo.b_extPower != 0) {
+            SetNumber(controls, kIdGpio, app.logo.extPowerGPIO);
+            SetNumber(controls, kIdGpioLevel, app.logo.extPowerGPIOPolarity);
         }
-        SetNumber(controls, kIdLcdIoLevel, app.lcdIOLevel);
-        SetNumber(controls, kIdLcdClock, app.lcdClock);
-        const bool known = app.lcdType >= 0 && app.lcdType < static_cast<int>(kLcdTypes.size());
-        controls.SetLcdSelection(known ? app.lcdType : -1);
+        SetNumber(controls, kIdLcdIoLevel, app.logo.lcdIOLevel);
+        SetNumber(controls, kIdLcdClock, app.logo.lcdClock);
+        const bool known = app.logo.lcdType >= 0 && app.logo.lcdType < static_cast<int>(kLcdTypes.size());
+        controls.SetLcdSelection(known ? app.logo.lcdType : -1);
     }
 
-    controls.SetChecked(kIdFile, app.b_fileDownload != 0);
-    EnableAll(controls, kFileControls, app.b_fileDownload != 0);
-    if (app.b_fileDownload != 0) {
-        controls.SetChecked(kIdPart1, app.b_fsPart1Init != 0);
-        controls.SetChecked(kIdPart2, app.b_fsPart2Init != 0);
-        SetNumber(controls, kIdFlashSize, app.spiFlashSize);
-        EnableAll(controls, kPart1Controls, app.b_fsPart1Init != 0);
-        EnableAll(controls, kPart2Controls, app.b_fsPart2Init != 0);
-        if (app.b_fsPart1Init != 0) {
-            SetNumber(controls, kIdAddr1, app.fsPart1Address);
-            SetNumber(controls, kIdSize1, app.fsPart1Size);
-            controls.SetText(kIdDrive1, app.fsPart1Drive);
+    controls.SetChecked(kIdFile, app.fileSystem.b_fileDownload != 0);
+    EnableAll(controls, kFileControls, app.fileSystem.b_fileDownload != 0);
+    if (app.fileSystem.b_fileDownload != 0) {
+        controls.SetChecked(kIdPart1, app.fileSystem.partitions[0].b_fsPartInit != 0);
+        controls.SetChecked(kIdPart2, app.fileSystem.partitions[1].b_fsPartInit != 0);
+        SetNumber(controls, kIdFlashSize, app.fileSystem.spiFlashSize);
+        EnableAll(controls, kPart1Controls, app.fileSystem.partitions[0].b_fsPartInit != 0);
+        EnableAll(controls, kPart2Controls, app.fileSystem.partitions[1].b_fsPartInit != 0);
+        if (app.fileSystem.partitions[0].b_fsPartInit != 0) {
+            SetNumber(controls, kIdAddr1, app.fileSystem.partitions[0].fsPartAddress);
+            SetNumber(controls, kIdSize1, app.fileSystem.partitions[0].fsPartSize);
+            controls.SetText(kIdDrive1, app.fileSystem.partitions[0].fsPartDrive);
         }
-        if (app.b_fsPart2Init != 0) {
-            SetNumber(controls, kIdAddr2, app.fsPart2Address);
-            SetNumber(controls, kIdSize2, app.fsPart2Size);
-            controls.SetText(kIdDrive2, app.fsPart2Drive);
+        if (app.fileSystem.partitions[1].b_fsPartInit != 0) {
+            SetNumber(controls, kIdAddr2, app.fileSystem.partitions[1].fsPartAddress);
+            SetNumber(controls, kIdSize2, app.fileSystem.partitions[1].fsPartSize);
+            controls.SetText(kIdDrive2, app.fileSystem.partitions[1].fsPartDrive);
         }
-        controls.SetChecked(kIdPush1, app.b_filePush1 != 0);
-        controls.SetChecked(kIdPush2, app.b_filePush2 != 0);
-        EnableAll(controls, kPush1Controls, app.b_filePush1 != 0);
-        EnableAll(controls, kPush2Controls, app.b_filePush2 != 0);
-        if (app.b_filePush1 != 0) {
-            controls.SetText(kIdTarget1, app.targetPath1);
-            controls.SetText(kIdLocal1, app.filePath1);
+        controls.SetChecked(kIdPush1, app.fileSystem.fileSets[0].b_filePush != 0);
+        controls.SetChecked(kIdPush2, app.fileSystem.fileSets[1].b_filePush != 0);
+        EnableAll(controls, kPush1Controls, app.fileSystem.fileSets[0].b_filePush != 0);
+        EnableAll(controls, kPush2Controls, app.fileSystem.fileSets[1].b_filePush != 0);
+        if (app.fileSystem.fileSets[0].b_filePush != 0) {
+            controls.SetText(kIdTarget1, app.fileSystem.fileSets[0].targetPath);
+            controls.SetText(kIdLocal1, app.fileSystem.fileSets[0].filePath);
         }
-        if (app.b_filePush2 != 0) {
-            controls.SetText(kIdTarget2, app.targetPath2);
-            controls.SetText(kIdLocal2, app.filePath2);
+        if (app.fileSystem.fileSets[1].b_filePush != 0) {
+            controls.SetText(kIdTarget2, app.fileSystem.fileSets[1].targetPath);
+            controls.SetText(kIdLocal2, app.fileSystem.fileSets[1].filePath);
         }
     }
 
-    controls.SetChecked(kIdAmr, app.b_downloadAMR != 0);
-    EnableAll(controls, kAmrControls, app.b_downloadAMR != 0);
-    if (app.b_downloadAMR != 0) {
-        controls.SetText(kIdAmrPath, app.amrPath);
+    controls.SetChecked(kIdAmr, app.audio.b_downloadAMR != 0);
+    EnableAll(controls, kAmrControls, app.audio.b_downloadAMR != 0);
+    if (app.audio.b_downloadAMR != 0) {
+        controls.SetText(kIdAmrPath, app.audio.amrPath);
     }
 
     controls.SetChecked(kIdRunApp, app.b_runApp != 0);
@@ -290,21 +292,21 @@ void OnAppFilesChosen(CKorvaneAppDownloadApp& app, ISetControls& controls, const
 }
 
 void OnLogoChosen(CKorvaneAppDownloadApp& app, ISetControls& controls, IMessageSink& sink, const std::string& path) {
-    app.logoPixels.clear();
-    app.logoPath = path;
-    if (LoadLogo(app) == 1) {
-        app.b_logoLoaded = 1;
+    app.logo.logoPixels.clear();
+    app.logo.logoPath = path;
+    if (LoadLogo(app.logo) == 1) {
+        app.logo.b_logoLoaded = 1;
         controls.SetText(kIdLogoPath, path);
     } else {
-        app.b_logoLoaded = 0;
+        app.logo.b_logoLoaded = 0;
         sink.ShowMessage("logo文件加载失败，请重新选择！");
     }
 }
 
 void OnAmrChosen(CKorvaneAppDownloadApp& app, ISetControls& controls, IMessageSink& sink, const std::string& path) {
-    app.amrData.clear();
-    app.amrPath = path;
-    switch (LoadAmr(app)) {
+    app.audio.amrData.clear();
+    app.audio.amrPath = path;
+    switch (LoadAmr(app.audio)) {
         case kAmrLoaded: controls.SetText(kIdAmrPath, path); break;
         case kAmrNoMemory: sink.ShowMessage(kAmrNoMemoryMessage); break;
         case kAmrUnreadable: sink.ShowMessage(kAmrLoadFailedMessage); break;
@@ -312,25 +314,25 @@ void OnAmrChosen(CKorvaneAppDownloadApp& app, ISetControls& controls, IMessageSi
 }
 
 void OnLocalFolderChosen(CKorvaneAppDownloadApp& app, ISetControls& controls, int set, const std::string& folder) {
-    (set == 1 ? app.filePath1 : app.filePath2) = folder;
+    app.fileSystem.fileSets[static_cast<size_t>(set - 1)].filePath = folder;
     if (folder.empty()) {
         return;
     }
     controls.SetText(kFileSets[static_cast<size_t>(set - 1)].local, folder);
     // Rebuilt from the new folder; files left out are not reported here, unlike at start-up.
-    LoadFileSet(app, set, {});
+    LoadFileSet(app.fileSystem.fileSets[static_cast<size_t>(set - 1)], set, {});
 }
 
 bool StoreSetFields(CKorvaneAppDownloadApp& app, const ISetControls& controls, IMessageSink& sink) {
-    app.b_downloadApp = Switch(controls, kIdApp);
-    if (app.b_downloadApp != 0 && app.imagePaths.empty()) {
+    app.images.b_downloadApp = Switch(controls, kIdApp);
+    if (app.images.b_downloadApp != 0 && app.imagePaths.empty()) {
         return Refuse(sink, "未选择APP!");
     }
     if (!StoreLogo(app, controls, sink) || !StoreFileSystem(app, controls, sink)) {
         return false;
     }
-    app.b_downloadAMR = Switch(controls, kIdAmr);
-    if (app.b_downloadAMR != 0 && app.amrPath.empty()) {
+    app.audio.b_downloadAMR = Switch(controls, kIdAmr);
+    if (app.audio.b_downloadAMR != 0 && app.audio.amrPath.empty()) {
         return Refuse(sink, "未选择amr文件!");
     }
     app.b_runApp = Switch(controls, kIdRunApp);

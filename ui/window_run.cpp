@@ -22,7 +22,6 @@ WindowRun::WindowRun(CKorvaneAppDownloadApp& app, PortRows& rows, const WindowOp
       warn_(std::move(warn)),
       records_(rows, options.logDir, warn_),
       report_(options.reportFile, warn_) {
-    app_.portView = &rows;
     // On disk after each finished terminal, so a crash keeps the rows finished before it.
     records_.AddFinishedListener([this](const TerminalOutcome& outcome) { report_.Add(outcome); });
 }
@@ -39,7 +38,6 @@ void WindowRun::Attach(FrameLogic& frame, RunControl& run, IMessageSink& sink) {
     frame_ = &frame;
     run_ = &run;
     sink_ = &sink;
-    app_.messageSink = &sink;
     // What ended before a Stop is taken at once; what the Stop ends, at the next collect.
     frame_->SetBeforeStop([this] { records_.Collect(*run_); });
 }
@@ -115,8 +113,6 @@ int WindowRun::Finish() {
         frame_->SetBeforeStop(nullptr);
     }
     station_.reset();
-    app_.portView = nullptr;
-    app_.messageSink = nullptr;
     app_.ExitInstance();
     return status;
 }

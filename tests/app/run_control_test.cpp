@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,7 +136,7 @@ public:
     static int Body(_THREAD_PARA_T* para) {
         auto& self = Get();
         const int port = static_cast<int>(para->nPort);
-        para->pApp->portView->SetStep(port, kStepMainApp, 1, 100);
+        para->pRun->view->SetStep(port, kStepMainApp, 1, 100);
         std::unique_lock lock(self.mutex_);
         self.started_.push_back(para);
         self.changed_.notify_all();
@@ -143,7 +145,7 @@ public:
         }
         const bool finished = self.finish_.erase(para->nPort) != 0 && !para->bStop;
         lock.unlock();
-        para->pApp->portView->SetResult(port, finished ? 1 : 0, nullptr, finished ? "PASS" : kStoppedMessage);
+        para->pRun->view->SetResult(port, finished ? 1 : 0, nullptr, finished ? "PASS" : kStoppedMessage);
         para->bFinished = true;
         return 0;
     }
@@ -218,9 +220,9 @@ protected:
     }
 
     std::string TableFile() const { return config_.File("ComPorts.ini"); }
-    bool HasRecord(uint32_t nPort) const { return app_.sessionMap.count(nPort) != 0; }
+    bool HasRecord(uint32_t nPort) const { return run_->Sessions().count(nPort) != 0; }
     // The port's record; throws (failing the test) when there is none.
-    _THREAD_PARA_T* Record(uint32_t nPort) { return app_.sessionMap.at(nPort).get(); }
+    _THREAD_PARA_T* Record(uint32_t nPort) { return run_->Sessions().at(nPort).get(); }
 
     PortRow Row(int nPort) const {
         const std::optional<PortRow> row = rows_.RowOf(nPort);
@@ -247,16 +249,16 @@ TEST_F(RunControlTest, StartSignsTheLoadedImageAheadAndStopEndsIt) {
     testing::ResetFakeSignCalls();
     testing::CloseSignGate();
     testing::AllowSigns(3);
-    app_.pfnSign = &testing::GatedSign;
-    app_.signatureCache = std::make_shared<SignatureCache>();
-    app_.b_downloadApp = 1;
-    app_.b_appLoaded = 1;
-    app_.imageCount = 1;
-    app_.mainImage.assign(1536 * 300, 0x5A);  // 302 packets, no two alike
-    for (size_t i = 0; i < app_.mainImage.size(); i += 1536) {
-        app_.mainImage[i + 400] = static_cast<uint8_t>(i / 1536);
+    app_.signing.pfnSign = &testing::GatedSign;
+    app_.signing.signatureCache = std::make_shared<SignatureCache>();
+    app_.images.b_downloadApp = 1;
+    app_.images.b_appLoaded = 1;
+    app_.images.imageCount = 1;
+    app_.images.mainImage.assign(1536 * 300, 0x5A);  // 302 packets, no two alike
+    for (size_t i = 0; i < app_.images.mainImage.size(); i += 1536) {
+        app_.images.mainImage[i + 400] = static_cast<uint8_t>(i / 1536);
     }
-    app_.mainImageSize = static_cast<int>(app_.mainImage.size());
+    app_.images.mainImageSize = static_cast<int>(app_.images.mainImage.size());
 
     StartWith({});
     testing::AwaitSignsArrived(4);
@@ -267,7 +269,7 @@ TEST_F(RunControlTest, StartSignsTheLoadedImageAheadAndStopEndsIt) {
     run_->OnStop();
     EXPECT_EQ(testing::FakeSignCalls(), 4) << "signing went on after Stop";
     EXPECT_EQ(testing::SignsArrived(), 4);
-    EXPECT_EQ(app_.signatureCache->Size(), 4u);
+    EXPECT_EQ(app_.signing.signatureCache->Size(), 4u);
     testing::CloseSignGate();  // forgets the condition, which refers to this test's run
 }
 
@@ -295,16 +297,16 @@ TEST_F(RunControlTest, StartRefusesWithTheFirstMissingItem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sink_.messages.clear();
-        app_.b_downloadApp = c.flags.app;
-        app_.b_appLoaded = c.flags.appLoaded;
-        app_.b_downloadLogo = c.flags.logo;
-        app_.b_logoLoaded = c.flags.logoLoaded;
-        app_.b_fileDownload = c.flags.files;
-        app_.b_filesLoaded1 = c.flags.files1;
-        app_.b_filesLoaded2 = c.flags.files2;
-        app_.b_filesLoaded3 = c.flags.files3;
-        app_.b_downloadAMR = c.flags.amr;
-        app_.b_amrLoaded = c.flags.amrLoaded;
+        app_.images.b_downloadApp = c.flags.app;
+        app_.images.b_appLoaded = c.flags.appLoaded;
+        app_.logo.b_downloadLogo = c.flags.logo;
+        app_.logo.b_logoLoaded = c.flags.logoLoaded;
+        app_.fileSystem.b_fileDownload = c.flags.files;
+        app_.fileSystem.fileSets[0].b_filesLoaded = c.flags.files1;
+        app_.fileSystem.fileSets[1].b_filesLoaded = c.flags.files2;
+        app_.fileSystem.fileSets[2].b_filesLoaded = c.flags.files3;
+        app_.audio.b_downloadAMR = c.flags.amr;
+        app_.audio.b_amrLoaded = c.flags.amrLoaded;
         const bool started = run_->OnStart();
         EXPECT_EQ(started, c.message == nullptr);
         EXPECT_EQ(run_->Running(), started);
@@ -327,13 +329,13 @@ TEST_F(RunControlTest, OnlyTerminalsInDownloadModeGetASessionWhileRunning) {
     run_->OnPortChange(5, 1);
     run_->OnPortChange(9, 1);  // never seen
     run_->OnPortChange(3, 2);  // not an arrival or removal
-    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(run_->Sessions().empty());
     EXPECT_TRUE(rows_.Snapshot().empty());
 
     run_->OnPortChange(3, 1);
     FakeSessions::Get().AwaitStarts(1);
     ASSERT_TRUE(HasRecord(3));
-    EXPECT_EQ(app_.sessionMap.size(), 1U);
+    EXPECT_EQ(run_->Sessions().size(), 1U);
 }
 
 PortInterface UsbPort(const char* portName, const char* description, const char* vid, const char* pid,
@@ -386,12 +388,12 @@ TEST_F(RunControlTest, AnArrivalOpensTheChannelAndStartsTheSession) {
     FakeSessions::Get().AwaitStarts(1);
     _THREAD_PARA_T* session = Record(6);
     EXPECT_EQ(FakeSessions::Get().Started(), std::vector<_THREAD_PARA_T*>{session});
-    EXPECT_EQ(session->pApp, &app_);
+    EXPECT_EQ(session->pRun, &run_->Context());
     EXPECT_EQ(session->nPort, 6U);
     EXPECT_EQ(session->bOpened, 1);
     EXPECT_NE(session->pChannel, nullptr);
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 6 115200"}));
-    EXPECT_EQ(app_.portView, &rows_);
+    EXPECT_EQ(run_->Context().view, &rows_);
     EXPECT_EQ(Row(6).cells[kColStep], "Connecting...");
 }
 
@@ -549,7 +551,7 @@ TEST_F(RunControlTest, AnArrivalOverAnUnreportedRemovalEndsTheOldSessionFirst) {
     FakeSessions::Get().AwaitStarts(2);
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 8 115200", "close", "release"}));
     EXPECT_EQ(FakeChannelModule::Get().Events(2), (Events{"open 0 8 115200"}));
-    EXPECT_EQ(app_.sessionMap.size(), 1U);
+    EXPECT_EQ(run_->Sessions().size(), 1U);
     // The old session's last report came before the row was reset for the new one.
     EXPECT_EQ(Row(8).cells[kColProgress], "In progress");
     EXPECT_EQ(Row(8).cells[kColTime], "0");
@@ -568,7 +570,7 @@ TEST_F(RunControlTest, StopEndsEverySessionAndEmptiesTheList) {
     EXPECT_FALSE(run_->Running());
     EXPECT_FALSE(run_->TimerArmed());
     EXPECT_FALSE(run_->Watcher()->ThreadExists());
-    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(run_->Sessions().empty());
     EXPECT_TRUE(rows_.Snapshot().empty());
     for (int id = 1; id <= 4; ++id) {
         EXPECT_EQ(FakeChannelModule::Get().Events(id).back(), "release") << id;
@@ -578,7 +580,7 @@ TEST_F(RunControlTest, StopEndsEverySessionAndEmptiesTheList) {
 
 TEST_F(RunControlTest, EverySessionRecordBeginsAndEndsOnce) {
     StartWith({});
-    EXPECT_EQ(app_.sessionEvents, &events_);  // the engine's sessions report to the same keepers
+    EXPECT_EQ(run_->Context().events, &events_);  // the engine's sessions report to the same keepers
     // Binding positions as the rows show them: COM5 is bound to 1, others take the next.
 
     FakeChannelModule::Get().FailCreate(true);
@@ -735,8 +737,59 @@ TEST(RunControlLifetime, DestroyingARunningControlStopsItsSessions) {
         FakeSessions::Get().AwaitStarts(1);
     }
     EXPECT_EQ(app.b_running, 0);
-    EXPECT_TRUE(app.sessionMap.empty());
     EXPECT_EQ(FakeChannelModule::Get().Events(1), (Events{"open 0 3 115200", "close", "release"}));
+}
+
+// A session reads the plan's image until it is told to stop. Run control, the one owner of
+// session threads, has ended it when it goes, so shut-down may then free the image.
+std::atomic<bool> g_reading{false};
+std::atomic<bool> g_sawFreedData{false};
+std::atomic<bool> g_returned{false};
+
+int ReadImageUntilStopped(_THREAD_PARA_T* para) {
+    while (!para->bStop) {
+        const std::span<const uint8_t> image = para->pRun->plan->mainImage;
+        if (image.size() != 4096 || image[4095] != 0xA5) {
+            g_sawFreedData = true;
+        }
+        g_reading = true;
+    }
+    g_returned = true;
+    para->bFinished = true;
+    return 0;
+}
+
+TEST(RunControlLifetime, SessionsReadingThePlanHaveEndedBeforeShutDownFreesTheData) {
+    FakeChannelModule::Get().Reset();
+    CKorvaneAppDownloadApp app;
+    app.pfnCreateChannel = &FakeChannelModule::Create;
+    app.pfnReleaseChannel = &FakeChannelModule::Release;
+    app.images.b_downloadApp = 1;
+    app.images.b_appLoaded = 1;
+    app.images.imageCount = 1;
+    app.images.mainImage.assign(4096, 0xA5);
+    app.images.mainImageSize = 4096;
+    PortRows rows(app);
+    testing::RecordingMessageSink sink;
+    testing::PassGate gate;
+    gate.Open();
+    {
+        RunControlParts parts;
+        parts.watcher = std::make_unique<CDevHound>(
+            std::make_unique<testing::ScriptedPorts>(std::make_shared<testing::ScriptedPorts::Shared>()), gate);
+        parts.sessionEntry = &ReadImageUntilStopped;
+        RunControl run(app, rows, sink, [](uint32_t, int) { return true; }, std::move(parts));
+        ASSERT_TRUE(run.OnStart());
+        run.UpdatePortSession(7, 1);
+        while (!g_reading) {
+            std::this_thread::yield();
+        }
+    }
+    EXPECT_TRUE(g_returned);
+    app.ExitInstance();
+    EXPECT_FALSE(g_sawFreedData);
+    EXPECT_EQ(app.b_running, 0);
+    EXPECT_TRUE(app.images.mainImage.empty());
 }
 
 }  // namespace

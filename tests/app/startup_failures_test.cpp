@@ -154,13 +154,13 @@ const FailureCase kFailures[] = {
 
 // The members each step fills stay empty when an earlier step failed.
 void ExpectNothingAfter(const CKorvaneAppDownloadApp& app, Step failed) {
-    const bool keyPairRead = std::any_of(app.keyPairData.begin(), app.keyPairData.end(), [](uint8_t b) { return b; });
+    const bool keyPairRead = std::any_of(app.signing.keyPairData.begin(), app.signing.keyPairData.end(), [](uint8_t b) { return b; });
     EXPECT_EQ(keyPairRead, failed > kKeyPair);
     if (failed <= kKeyPair) {
         EXPECT_EQ(app.pfnCreateChannel, nullptr);
     }
     if (failed <= kChannel) {
-        EXPECT_EQ(app.pfnSign, nullptr);
+        EXPECT_EQ(app.signing.pfnSign, nullptr);
         EXPECT_TRUE(app.iniPath.empty());
     }
     if (failed <= kIniFiles) {

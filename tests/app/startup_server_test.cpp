@@ -44,13 +44,33 @@ TEST_F(ServerStartupTest, TwoImagesAreFetchedCheckedAndHeld) {
     const StartupRun run = Start();
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(app.b_appLoaded, 1);
-    EXPECT_EQ(app.imageCount, 2);
-    EXPECT_EQ(app.mainImage, images.main);
-    EXPECT_EQ(app.secondImage, images.second);
-    EXPECT_EQ(app.mainImageUrl, Url(sim::kMainImagePath));
-    EXPECT_EQ(app.secondImageUrl, Url(sim::kSecondImagePath));
-    EXPECT_EQ(app.b_checkTUSN, 0);
+    EXPECT_EQ(app.images.b_appLoaded, 1);
+    EXPECT_EQ(app.images.imageCount, 2);
+    EXPECT_EQ(app.images.mainImage, images.main);
+    EXPECT_EQ(app.images.secondImage, images.second);
+    EXPECT_EQ(app.images.mainImageUrl, Url(sim::kMainImagePath));
+    EXPECT_EQ(app.images.secondImageUrl, Url(sim::kSecondImagePath));
+    EXPECT_EQ(app.identity.b_checkTUSN, 0);
+}
+
+// A second start-up of the same object keeps nothing of the first: with DownloadApp off
+// no image is held and no identity is checked, whatever the first start-up read.
+TEST_F(ServerStartupTest, ASecondStartUpKeepsNothingOfTheFirst) {
+    Publish();
+    config.SetDevPath("TUSN", "ISCHECK", "1");
+    config.SetDevPath("TUSN", "DEVICE_TYPE", "QV");
+    config.SetDevPath("TUSN", "CUSOMTER_ID", "ABC");
+    ASSERT_TRUE(Start().started);
+    ASSERT_EQ(app.identity.b_checkTUSN, 1);
+    ASSERT_EQ(app.images.imageCount, 2);
+
+    config.SetAppLoad("DownloadApp", "0");
+    ASSERT_TRUE(Start().started);
+    EXPECT_EQ(app.identity.b_checkTUSN, 0);
+    EXPECT_EQ(std::string(app.identity.deviceType.data()), "");
+    EXPECT_EQ(app.images.b_appLoaded, 0);
+    EXPECT_EQ(app.images.imageCount, 0);
+    EXPECT_TRUE(app.images.mainImage.empty());
 }
 
 TEST_F(ServerStartupTest, OneImageNeedsNoSecondDigest) {
@@ -60,8 +80,8 @@ TEST_F(ServerStartupTest, OneImageNeedsNoSecondDigest) {
     const StartupRun run = Start();
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(app.imageCount, 1);
-    EXPECT_TRUE(app.secondImage.empty());
+    EXPECT_EQ(app.images.imageCount, 1);
+    EXPECT_TRUE(app.images.secondImage.empty());
 }
 
 TEST_F(ServerStartupTest, DownloadAppOffAsksNoServer) {
@@ -70,8 +90,8 @@ TEST_F(ServerStartupTest, DownloadAppOffAsksNoServer) {
     config.SetDevPath("TUSN", "ISCHECK", "1");
     ASSERT_TRUE(Start().started);
     EXPECT_TRUE(server.Requests().empty());
-    EXPECT_EQ(app.b_appLoaded, 0);
-    EXPECT_EQ(app.b_checkTUSN, 0);
+    EXPECT_EQ(app.images.b_appLoaded, 0);
+    EXPECT_EQ(app.identity.b_checkTUSN, 0);
 }
 
 TEST_F(ServerStartupTest, FailuresEndStartUpWithTheirMessages) {
@@ -121,8 +141,8 @@ TEST_F(ServerStartupTest, FailuresEndStartUpWithTheirMessages) {
         EXPECT_EQ(caseApp.InitInstance(sink, config.Path(), modules.Path()), c.started);
         EXPECT_EQ(sink.messages, c.messages);
         if (c.started) {
-            EXPECT_EQ(caseApp.b_appLoaded, 0);
-            EXPECT_EQ(caseApp.imageCount, 0);
+            EXPECT_EQ(caseApp.images.b_appLoaded, 0);
+            EXPECT_EQ(caseApp.images.imageCount, 0);
         }
     }
 }
@@ -168,10 +188,10 @@ TEST_F(ServerStartupTest, IdentityKeysMustBePresentAndFitTheirFields) {
         RecordingMessageSink sink;
         EXPECT_EQ(caseApp.InitInstance(sink, config.Path(), modules.Path()), c.messages.empty());
         EXPECT_EQ(sink.messages, c.messages);
-        EXPECT_EQ(caseApp.b_checkTUSN, 1);
+        EXPECT_EQ(caseApp.identity.b_checkTUSN, 1);
         if (c.messages.empty()) {
-            EXPECT_EQ(std::string(caseApp.deviceType.data()), c.deviceType);
-            EXPECT_EQ(std::string(caseApp.customerId.data()), c.customerId.substr(0, 259));
+            EXPECT_EQ(std::string(caseApp.identity.deviceType.data()), c.deviceType);
+            EXPECT_EQ(std::string(caseApp.identity.customerId.data()), c.customerId.substr(0, 259));
         }
     }
 }

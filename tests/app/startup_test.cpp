@@ -38,16 +38,14 @@ TEST_F(StartupTest, CleanStartHoldsPathsModulesAndKeys) {
 
     EXPECT_EQ(app.exeDir, config.Path());
     EXPECT_EQ(app.iniPath, config.File("KorvaneAppDownload.ini"));
-    EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
+    EXPECT_EQ(app.signing.signedDataIniPath, config.File("SignedData.ini"));
     EXPECT_EQ(app.signToolIniPath, config.File("SignTool.ini"));
     const std::vector<uint8_t> keyPair = ReadFile(config.File("keyPair.bin"));
-    EXPECT_EQ(std::vector<uint8_t>(app.keyPairData.begin(), app.keyPairData.end()), keyPair);
+    EXPECT_EQ(std::vector<uint8_t>(app.signing.keyPairData.begin(), app.signing.keyPairData.end()), keyPair);
 
-    EXPECT_NE(app.channelDll, nullptr);
     EXPECT_NE(app.pfnCreateChannel, nullptr);
     EXPECT_NE(app.pfnReleaseChannel, nullptr);
-    EXPECT_NE(app.pfnSign, nullptr);
-    EXPECT_NE(app.pfnVerify, nullptr);
+    EXPECT_NE(app.signing.pfnSign, nullptr);
 #define KORVANE_EXPECT_BOUND(name) EXPECT_NE(app.utility.name, nullptr) << #name;
     RERIZU_ENTRY_POINTS(KORVANE_EXPECT_BOUND)
 #undef KORVANE_EXPECT_BOUND
@@ -83,9 +81,9 @@ TEST_F(StartupTest, SharedSignaturesAreOnUnlessTheEnvironmentSaysZero) {
             unsetenv("KORVANE_SHARED_SIGNATURES");
         }
         ASSERT_TRUE(Start().started) << name;
-        EXPECT_EQ(app.signatureCache != nullptr, c.shared) << name;
+        EXPECT_EQ(app.signing.signatureCache != nullptr, c.shared) << name;
         app.ExitInstance();
-        EXPECT_EQ(app.signatureCache, nullptr) << name;
+        EXPECT_EQ(app.signing.signatureCache, nullptr) << name;
     }
     if (saved != nullptr) {
         setenv("KORVANE_SHARED_SIGNATURES", saved_value.c_str(), 1);
@@ -95,14 +93,17 @@ TEST_F(StartupTest, SharedSignaturesAreOnUnlessTheEnvironmentSaysZero) {
 }
 
 TEST_F(StartupTest, RunSwitchesAreOnOnlyForExactlyOne) {
+    using App = CKorvaneAppDownloadApp;
     struct Case {
         const char* key;
-        int CKorvaneAppDownloadApp::*member;
+        int (*member)(const App&);
     };
     const Case switches[] = {
-        {"AutoRunApp", &CKorvaneAppDownloadApp::b_autoRun},     {"runApp", &CKorvaneAppDownloadApp::b_runApp},
-        {"checkSP", &CKorvaneAppDownloadApp::b_checkSP},         {"secureBoot", &CKorvaneAppDownloadApp::b_secureBoot},
-        {"useSingedData", &CKorvaneAppDownloadApp::b_useSignedData},
+        {"AutoRunApp", [](const App& a) { return a.b_autoRun; }},
+        {"runApp", [](const App& a) { return a.b_runApp; }},
+        {"checkSP", [](const App& a) { return a.b_checkSP; }},
+        {"secureBoot", [](const App& a) { return a.b_secureBoot; }},
+        {"useSingedData", [](const App& a) { return a.signing.b_useSignedData; }},
     };
     const struct {
         const char* value;
@@ -118,9 +119,9 @@ TEST_F(StartupTest, RunSwitchesAreOnOnlyForExactlyOne) {
         RecordingMessageSink sink;
         const bool started = caseApp.InitInstance(sink, config.Path(), modules.Path());
         for (const Case& s : switches) {
-            EXPECT_EQ(caseApp.*s.member, v.expected) << s.key << "=" << v.value;
+            EXPECT_EQ(s.member(caseApp), v.expected) << s.key << "=" << v.value;
         }
-        EXPECT_EQ(caseApp.b_downloadApp, v.expected) << v.value;
+        EXPECT_EQ(caseApp.images.b_downloadApp, v.expected) << v.value;
         if (v.expected == 0) {
             EXPECT_TRUE(started) << v.value;
             EXPECT_TRUE(sink.messages.empty()) << v.value;
@@ -144,9 +145,9 @@ TEST_F(StartupTest, ConfigurationFolderIsUsedWhateverTheCurrentDirectory) {
     const StartupRun run = Start();
     ASSERT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(app.filePath1, config.Path() + "/data");
-    ASSERT_EQ(app.fileList1.size(), 1u);
-    EXPECT_STREQ(app.fileList1[0].szName.data(), "payload.bin");
+    EXPECT_EQ(app.fileSystem.fileSets[0].filePath, config.Path() + "/data");
+    ASSERT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
+    EXPECT_STREQ(app.fileSystem.fileSets[0].fileList[0].szName.data(), "payload.bin");
 }
 
 TEST_F(StartupTest, RelativeConfigurationFolderStaysValidAfterStartUp) {
@@ -160,8 +161,8 @@ TEST_F(StartupTest, RelativeConfigurationFolderStaysValidAfterStartUp) {
     const StartupRun run = StartIn(fs::path(config.Path()).filename().string());
     ASSERT_TRUE(run.started);
     EXPECT_EQ(app.exeDir, config.Path());
-    EXPECT_EQ(app.signedDataIniPath, config.File("SignedData.ini"));
-    EXPECT_EQ(app.fileList1.size(), 1u);
+    EXPECT_EQ(app.signing.signedDataIniPath, config.File("SignedData.ini"));
+    EXPECT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
 }
 
 TEST_F(StartupTest, EmptyFilePathListsTheConfigurationFolderItself) {
@@ -171,12 +172,12 @@ TEST_F(StartupTest, EmptyFilePathListsTheConfigurationFolderItself) {
     config.SetAppLoad("FilePath1", "");
     ASSERT_TRUE(Start().started);
     std::vector<std::string> names;
-    for (const _tagDownloadImageData& record : app.fileList1) {
+    for (const _tagDownloadImageData& record : app.fileSystem.fileSets[0].fileList) {
         names.emplace_back(record.szName.data());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"DevPath.ini", "KorvaneAppDownload.ini", "SignTool.ini",
                                                "SignedData.ini", "keyPair.bin"}));
-    EXPECT_EQ(app.b_filesLoaded1, 1);
+    EXPECT_EQ(app.fileSystem.fileSets[0].b_filesLoaded, 1);
 }
 
 TEST_F(StartupTest, FileSystemKeysAreReadOnlyWhenFileDownloadIsOn) {
@@ -192,38 +193,38 @@ TEST_F(StartupTest, FileSystemKeysAreReadOnlyWhenFileDownloadIsOn) {
         config.SetAppLoad(key, value);
     }
     ASSERT_TRUE(Start().started);
-    EXPECT_EQ(app.b_fileDownload, 0);
-    EXPECT_EQ(app.b_fsPart1Init, 0);
-    EXPECT_EQ(app.spiFlashSize, 0);
-    EXPECT_TRUE(app.filePath1.empty());
-    EXPECT_EQ(app.b_filePush2, 0);
+    EXPECT_EQ(app.fileSystem.b_fileDownload, 0);
+    EXPECT_EQ(app.fileSystem.partitions[0].b_fsPartInit, 0);
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 0);
+    EXPECT_TRUE(app.fileSystem.fileSets[0].filePath.empty());
+    EXPECT_EQ(app.fileSystem.fileSets[1].b_filePush, 0);
 
     config.SetAppLoad("FileDownload", "1");
     CKorvaneAppDownloadApp on;
     RecordingMessageSink sink;
     ASSERT_TRUE(on.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(on.b_fileDownload, 1);
-    EXPECT_EQ(on.b_fsPart1Init, 1);
-    EXPECT_EQ(on.b_fsPart2Init, 0);
-    EXPECT_EQ(on.targetPath1, "C:");
-    EXPECT_EQ(on.targetPath2, "D:/fonts");
-    EXPECT_EQ(on.targetPath3, "C:/audio");
-    EXPECT_EQ(on.filePath1, config.Path() + "/one");
-    EXPECT_EQ(on.filePath2, config.Path() + "/two");
-    EXPECT_EQ(on.filePath3, config.Path() + "/three");
-    EXPECT_EQ(on.spiFlashSize, 16);
-    EXPECT_EQ(on.fsPart1Address, 512);
-    EXPECT_EQ(on.fsPart2Address, -4);
-    EXPECT_EQ(on.fsPart1Size, 2);
-    EXPECT_EQ(on.fsPart2Size, 3);
-    EXPECT_EQ(on.fsPart1Drive, "C");
-    EXPECT_EQ(on.fsPart2Drive, "D");
-    EXPECT_EQ(on.b_filePush1, 0);
-    EXPECT_EQ(on.b_filePush2, 1);
-    EXPECT_EQ(on.b_filePush3, 0);
+    EXPECT_EQ(on.fileSystem.b_fileDownload, 1);
+    EXPECT_EQ(on.fileSystem.partitions[0].b_fsPartInit, 1);
+    EXPECT_EQ(on.fileSystem.partitions[1].b_fsPartInit, 0);
+    EXPECT_EQ(on.fileSystem.fileSets[0].targetPath, "C:");
+    EXPECT_EQ(on.fileSystem.fileSets[1].targetPath, "D:/fonts");
+    EXPECT_EQ(on.fileSystem.fileSets[2].targetPath, "C:/audio");
+    EXPECT_EQ(on.fileSystem.fileSets[0].filePath, config.Path() + "/one");
+    EXPECT_EQ(on.fileSystem.fileSets[1].filePath, config.Path() + "/two");
+    EXPECT_EQ(on.fileSystem.fileSets[2].filePath, config.Path() + "/three");
+    EXPECT_EQ(on.fileSystem.spiFlashSize, 16);
+    EXPECT_EQ(on.fileSystem.partitions[0].fsPartAddress, 512);
+    EXPECT_EQ(on.fileSystem.partitions[1].fsPartAddress, -4);
+    EXPECT_EQ(on.fileSystem.partitions[0].fsPartSize, 2);
+    EXPECT_EQ(on.fileSystem.partitions[1].fsPartSize, 3);
+    EXPECT_EQ(on.fileSystem.partitions[0].fsPartDrive, "C");
+    EXPECT_EQ(on.fileSystem.partitions[1].fsPartDrive, "D");
+    EXPECT_EQ(on.fileSystem.fileSets[0].b_filePush, 0);
+    EXPECT_EQ(on.fileSystem.fileSets[1].b_filePush, 1);
+    EXPECT_EQ(on.fileSystem.fileSets[2].b_filePush, 0);
     // Set 2 is pushed but its folder does not exist: nothing loads, nothing is reported.
-    EXPECT_EQ(on.b_filesLoaded2, 0);
+    EXPECT_EQ(on.fileSystem.fileSets[1].b_filesLoaded, 0);
 }
 
 TEST_F(StartupTest, FileDownloadWithoutPartitionsWarnsAndGoesOn) {
@@ -252,12 +253,12 @@ TEST_F(StartupTest, FileThatCannotBeLoadedIsReportedPerSetAndStartUpGoesOn) {
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.messages, (std::vector<std::string>{"文件系统待下载文件(2)加载错误，请重新选择！",
                                                       "文件系统待下载文件(1)加载错误，请重新选择！"}));
-    EXPECT_EQ(app.fileList1.size(), 1u);
-    EXPECT_EQ(app.fileList2.size(), 1u);
-    EXPECT_EQ(app.fileList3.size(), 1u);
-    EXPECT_EQ(app.b_filesLoaded1, 1);
-    EXPECT_EQ(app.b_filesLoaded2, 0);  // the refused file came last
-    EXPECT_EQ(app.b_filesLoaded3, 0);
+    EXPECT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[1].fileList.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[2].fileList.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[0].b_filesLoaded, 1);
+    EXPECT_EQ(app.fileSystem.fileSets[1].b_filesLoaded, 0);  // the refused file came last
+    EXPECT_EQ(app.fileSystem.fileSets[2].b_filesLoaded, 0);
 }
 
 TEST_F(StartupTest, LogoKeysAreReadAndTheBlockBuiltWhenDownloadLogoIsOn) {
@@ -271,28 +272,28 @@ TEST_F(StartupTest, LogoKeysAreReadAndTheBlockBuiltWhenDownloadLogoIsOn) {
         config.SetAppLoad(key, value);
     }
     ASSERT_TRUE(Start().started);
-    EXPECT_EQ(app.b_downloadLogo, 0);
-    EXPECT_EQ(app.logoLeft, 0);
-    EXPECT_TRUE(app.logoBlock.empty());
+    EXPECT_EQ(app.logo.b_downloadLogo, 0);
+    EXPECT_EQ(app.logo.logoLeft, 0);
+    EXPECT_TRUE(app.logo.logoBlock.empty());
 
     config.SetAppLoad("DownloadLogo", "1");
     CKorvaneAppDownloadApp on;
     RecordingMessageSink sink;
     ASSERT_TRUE(on.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(on.b_logoLoaded, 1);
-    EXPECT_EQ(on.logoLeft, 5);  // from PointLetf, spelled so
-    EXPECT_EQ(on.logoTop, 6);
-    EXPECT_EQ(on.lcdType, 2);
-    EXPECT_EQ(on.extPowerGPIOPolarity, 1);
-    EXPECT_EQ(on.lcdIOLevel, 18);
-    EXPECT_EQ(on.lcdClock, 40);
-    EXPECT_EQ(on.b_extPower, 1);
-    EXPECT_EQ(on.extPowerGPIO, 12);
-    EXPECT_EQ(on.logoBacklight, 7);
-    ASSERT_EQ(on.logoBlockSize, 36);
-    EXPECT_EQ(on.logoBlock[4], 5);
-    EXPECT_EQ(on.logoBlock[22], 12);
+    EXPECT_EQ(on.logo.b_logoLoaded, 1);
+    EXPECT_EQ(on.logo.logoLeft, 5);  // from PointLetf, spelled so
+    EXPECT_EQ(on.logo.logoTop, 6);
+    EXPECT_EQ(on.logo.lcdType, 2);
+    EXPECT_EQ(on.logo.extPowerGPIOPolarity, 1);
+    EXPECT_EQ(on.logo.lcdIOLevel, 18);
+    EXPECT_EQ(on.logo.lcdClock, 40);
+    EXPECT_EQ(on.logo.b_extPower, 1);
+    EXPECT_EQ(on.logo.extPowerGPIO, 12);
+    EXPECT_EQ(on.logo.logoBacklight, 7);
+    ASSERT_EQ(on.logo.logoBlockSize, 36);
+    EXPECT_EQ(on.logo.logoBlock[4], 5);
+    EXPECT_EQ(on.logo.logoBlock[22], 12);
 }
 
 TEST_F(StartupTest, LogoThatCannotBeLoadedIsReportedAndLeavesTheHeaderAlone) {
@@ -302,9 +303,9 @@ TEST_F(StartupTest, LogoThatCannotBeLoadedIsReportedAndLeavesTheHeaderAlone) {
     const StartupRun run = Start();
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.messages, std::vector<std::string>{"Please re-select the logo file!"});
-    EXPECT_EQ(app.b_logoLoaded, 0);
-    EXPECT_EQ(app.logoTop, 3);  // the keys after LogoPath are still read
-    EXPECT_EQ(app.logoBlockSize, 28);
+    EXPECT_EQ(app.logo.b_logoLoaded, 0);
+    EXPECT_EQ(app.logo.logoTop, 3);  // the keys after LogoPath are still read
+    EXPECT_EQ(app.logo.logoBlockSize, 28);
 }
 
 TEST_F(StartupTest, AudioFileIsLoadedOrReported) {
@@ -313,16 +314,16 @@ TEST_F(StartupTest, AudioFileIsLoadedOrReported) {
     StartupRun run = Start();
     EXPECT_TRUE(run.started);
     EXPECT_EQ(run.messages, std::vector<std::string>{"加载AMR文件失败，请重新选择！"});
-    EXPECT_EQ(app.b_amrLoaded, 0);
+    EXPECT_EQ(app.audio.b_amrLoaded, 0);
 
     WriteText(config.File("voice.amr"), "#!AMR\n");
     CKorvaneAppDownloadApp loaded;
     RecordingMessageSink sink;
     ASSERT_TRUE(loaded.InitInstance(sink, config.Path(), modules.Path()));
     EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(loaded.b_amrLoaded, 1);
-    EXPECT_EQ(loaded.amrSize, 6);
-    EXPECT_EQ(loaded.amrPath, "voice.amr");
+    EXPECT_EQ(loaded.audio.b_amrLoaded, 1);
+    EXPECT_EQ(loaded.audio.amrSize, 6);
+    EXPECT_EQ(loaded.audio.amrPath, "voice.amr");
 }
 
 TEST_F(StartupTest, FormatKeysAreAlwaysRead) {
@@ -331,10 +332,10 @@ TEST_F(StartupTest, FormatKeysAreAlwaysRead) {
     config.SetAppLoad("FSDMA", "-3");
     config.SetAppLoad("FSBaud", "115200 baud");
     ASSERT_TRUE(Start().started);
-    EXPECT_EQ(app.b_fsConfig, 1);
-    EXPECT_EQ(app.fsType, 2);
-    EXPECT_EQ(app.fsDMA, -3);
-    EXPECT_EQ(app.fsBaud, 115200);
+    EXPECT_EQ(app.fileSystem.b_fsConfig, 1);
+    EXPECT_EQ(app.fileSystem.fsType, 2);
+    EXPECT_EQ(app.fileSystem.fsDMA, -3);
+    EXPECT_EQ(app.fileSystem.fsBaud, 115200);
 }
 
 TEST_F(StartupTest, BindingTableHoldsAtMostTenEntries) {
@@ -378,7 +379,7 @@ TEST_F(StartupTest, IdentityKeysAreNotReadWithDownloadAppOff) {
     const StartupRun run = Start();
     EXPECT_TRUE(run.started);
     EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(app.b_checkTUSN, 0);
+    EXPECT_EQ(app.identity.b_checkTUSN, 0);
 }
 
 TEST_F(StartupTest, OddFilesAndValuesNeitherCrashNorOverrun) {
@@ -407,8 +408,8 @@ TEST_F(StartupTest, OddFilesAndValuesNeitherCrashNorOverrun) {
         EXPECT_EQ(caseApp.b_runApp, c.expectedRunApp);
         EXPECT_TRUE(caseApp.rsaKeys.p.empty());
         // A value longer than the 260-unit read buffer comes back cut, never overrunning it.
-        EXPECT_LE(caseApp.urlA.size(), 259u);
-        EXPECT_EQ(caseApp.urlA.rfind("http://uuu", 0), 0u);
+        EXPECT_LE(caseApp.images.urlA.size(), 259u);
+        EXPECT_EQ(caseApp.images.urlA.rfind("http://uuu", 0), 0u);
     }
 }
 
@@ -422,18 +423,18 @@ TEST_F(StartupTest, ShutDownFreesEverythingLoaded) {
         config.SetAppLoad(key, value);
     }
     ASSERT_TRUE(Start().started);
-    ASSERT_FALSE(app.logoPixels.empty());
-    ASSERT_FALSE(app.amrData.empty());
-    ASSERT_FALSE(app.fileList1.empty());
+    ASSERT_FALSE(app.logo.logoPixels.empty());
+    ASSERT_FALSE(app.audio.amrData.empty());
+    ASSERT_FALSE(app.fileSystem.fileSets[0].fileList.empty());
 
     app.ExitInstance();
-    EXPECT_TRUE(app.logoPixels.empty());
-    EXPECT_TRUE(app.logoBlock.empty());
-    EXPECT_TRUE(app.amrData.empty());
-    EXPECT_TRUE(app.fileList1.empty());
-    EXPECT_TRUE(app.fileNames1.empty());
-    EXPECT_TRUE(app.mainImage.empty());
-    EXPECT_TRUE(app.secondImage.empty());
+    EXPECT_TRUE(app.logo.logoPixels.empty());
+    EXPECT_TRUE(app.logo.logoBlock.empty());
+    EXPECT_TRUE(app.audio.amrData.empty());
+    EXPECT_TRUE(app.fileSystem.fileSets[0].fileList.empty());
+    EXPECT_TRUE(app.fileSystem.fileSets[0].fileNames.empty());
+    EXPECT_TRUE(app.images.mainImage.empty());
+    EXPECT_TRUE(app.images.secondImage.empty());
 }
 
 }  // namespace

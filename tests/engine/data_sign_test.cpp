@@ -33,7 +33,7 @@ protected:
 
     DecodedPacket Send(uint32_t cmd, const Bytes& payload) {
         std::array<uint8_t, kMaxFrame> frame{};
-        const int length = build_command_frame(&app_.app, payload, frame.data(), cmd);
+        const int length = build_command_frame(&app_.signing, payload, frame.data(), cmd);
         const auto packet = testing::DecodeCommandFrame(Bytes(frame.begin(), frame.begin() + std::max(length, 0)));
         EXPECT_TRUE(packet);
         return packet.value_or(DecodedPacket{});
@@ -41,21 +41,21 @@ protected:
 
     // What the library makes for this packet.
     std::array<uint8_t, 96> LibrarySignature(const DecodedPacket& packet) const {
-        return testing::FakeSignature(app_.app.keyPairData.data(), packet.bytes.data() + kSignedRegionOffset,
+        return testing::FakeSignature(app_.signing.keyPairData.data(), packet.bytes.data() + kSignedRegionOffset,
                                       packet.length - kSignedRegionOffset);
     }
 
     std::string Stored(const std::string& key) const { return app_.StoreValue(key); }
     void Store(const std::string& key, const std::string& value) {
-        ASSERT_TRUE(WriteProfileString(app_.app.signedDataIniPath, kStoreSection, key, value));
+        ASSERT_TRUE(WriteProfileString(app_.signing.signedDataIniPath, kStoreSection, key, value));
     }
     std::vector<std::string> StoredKeys() const {
-        return ReadProfileKeys(app_.app.signedDataIniPath, kStoreSection);
+        return ReadProfileKeys(app_.signing.signedDataIniPath, kStoreSection);
     }
 
     static Bytes RecordBytes(const Record& record) { return Bytes(record.begin(), record.end()); }
 
-    testing::TestApp app_;
+    testing::TestSigning app_;
 };
 
 TEST_F(DataSignTest, LibrarySigningRecordsEveryFixedContentCommandUnderItsKey) {
@@ -94,7 +94,7 @@ TEST_F(DataSignTest, StoreSigningReadsTheRecordedValuesWithoutTheLibrary) {
     const std::string pattern = std::string(96, 'a') + std::string(96, '5');
     Store("48", pattern);
 
-    app_.app.b_useSignedData = 1;
+    app_.signing.b_useSignedData = 1;
     testing::ResetFakeSignCalls();
     EXPECT_EQ(Send(kCmdAutoRun, {'1'}).signature, recorded_on.signature);
     EXPECT_EQ(Send(kCmdPartitionInit, RecordBytes(InitPlusDataRecord("C:", 256, 2, 8))).signature,
@@ -108,7 +108,7 @@ TEST_F(DataSignTest, StoreSigningReadsTheRecordedValuesWithoutTheLibrary) {
 TEST_F(DataSignTest, BulkCommandsAreAlwaysSignedByTheLibraryAndNeverTouchTheStore) {
     const std::string pattern(192, 'b');
     for (int use_store : {0, 1}) {
-        app_.app.b_useSignedData = use_store;
+        app_.signing.b_useSignedData = use_store;
         for (uint32_t cmd : {kCmdImage, kCmdLogo, kCmdFile, kCmdAmr}) {
             Store(std::to_string(cmd), pattern);
             testing::ResetFakeSignCalls();
@@ -134,20 +134,20 @@ TEST_F(DataSignTest, StoreSigningWithoutAUsableValueSignsWithTheLibraryAndLeaves
         {"not hex", "zz" + digits.substr(2)},
         {"blank inside", digits.substr(0, 100) + " " + digits.substr(101)},
     };
-    app_.app.b_useSignedData = 1;
+    app_.signing.b_useSignedData = 1;
     for (const auto& c : cases) {
-        WriteProfileString(app_.app.signedDataIniPath, kStoreSection, "48", c.value);
+        WriteProfileString(app_.signing.signedDataIniPath, kStoreSection, "48", c.value);
         testing::ResetFakeSignCalls();
         const DecodedPacket packet = Send(kCmdOpenDownload, {'0'});
         EXPECT_EQ(testing::FakeSignCalls(), 1) << c.name;
         EXPECT_EQ(packet.signature, LibrarySignature(packet)) << c.name;
-        EXPECT_EQ(ReadProfileString(app_.app.signedDataIniPath, kStoreSection, "48"), c.value) << c.name;
+        EXPECT_EQ(ReadProfileString(app_.signing.signedDataIniPath, kStoreSection, "48"), c.value) << c.name;
     }
 }
 
 TEST_F(DataSignTest, StoreValuesAreReadFromTheirFirst192Digits) {
     const std::string digits = std::string(96, '0') + std::string(96, 'F');
-    app_.app.b_useSignedData = 1;
+    app_.signing.b_useSignedData = 1;
     for (const std::string& value : {digits, digits + "0123trailing"}) {
         Store("48", value);
         testing::ResetFakeSignCalls();
@@ -158,7 +158,7 @@ TEST_F(DataSignTest, StoreValuesAreReadFromTheirFirst192Digits) {
 }
 
 TEST_F(DataSignTest, SignatureTheLibraryRefusedIsSentButNeverRecorded) {
-    app_.app.pfnSign = &testing::RefusingSign;
+    app_.signing.pfnSign = &testing::RefusingSign;
     const DecodedPacket packet = Send(kCmdOpenDownload, {'0'});
     EXPECT_EQ(packet.signature, (std::array<uint8_t, 96>{}));
     EXPECT_TRUE(packet.crc_ok);

@@ -23,7 +23,7 @@ protected:
     // Builds a frame; the frame bytes, or empty for -1.
     Bytes Build(uint32_t cmd, const Bytes& payload, size_t* escaped = nullptr) {
         std::array<uint8_t, kMaxFrame> output{};
-        const int length = build_command_frame(&app_.app, payload, output.data(), cmd, escaped);
+        const int length = build_command_frame(&app_.signing, payload, output.data(), cmd, escaped);
         return length < 0 ? Bytes{} : Bytes(output.begin(), output.begin() + length);
     }
 
@@ -34,7 +34,7 @@ protected:
         return packet.value_or(DecodedPacket{});
     }
 
-    testing::TestApp app_;
+    testing::TestSigning app_;
 };
 
 TEST_F(FrameTest, PacketWithoutPayloadIsHeaderAndCrc) {
@@ -118,13 +118,13 @@ TEST_F(FrameTest, CrcBytesAreStuffedToo) {
 TEST_F(FrameTest, SignatureCoversTheSignedRegionAndIsInPlaceBeforeTheCrc) {
     const Bytes payload = {'1'};
     const DecodedPacket first = BuildAndDecode(kCmdAutoRun, payload);
-    const auto expected = testing::FakeSignature(app_.app.keyPairData.data(), first.bytes.data() + 100, 169);
+    const auto expected = testing::FakeSignature(app_.signing.keyPairData.data(), first.bytes.data() + 100, 169);
     EXPECT_EQ(first.signature, expected);
     EXPECT_TRUE(first.crc_ok);
 
     // Another key pair gives another signature, and with it another CRC over the same
     // header and payload: the CRC is taken after the signature is in place.
-    app_.app.keyPairData[0] ^= 0xFF;
+    app_.signing.keyPairData[0] ^= 0xFF;
     const DecodedPacket second = BuildAndDecode(kCmdAutoRun, payload);
     EXPECT_NE(second.signature, first.signature);
     EXPECT_NE(second.crc, first.crc);
@@ -136,7 +136,7 @@ TEST_F(FrameTest, EscapedPacketBeyond4094BytesIsRefusedWithoutWriting) {
     output.fill(0xAA);
     size_t escaped = 0;
     const Bytes payload(2100, 0x7E);
-    EXPECT_EQ(build_command_frame(&app_.app, payload, output.data(), kCmdLogo, &escaped), -1);
+    EXPECT_EQ(build_command_frame(&app_.signing, payload, output.data(), kCmdLogo, &escaped), -1);
     EXPECT_GE(escaped, 272U + 2 * 2100U);
     EXPECT_TRUE(std::all_of(output.begin(), output.end(), [](uint8_t b) { return b == 0xAA; }));
 }

@@ -58,8 +58,8 @@ TEST(CompareIdentity, TableOfTusnsAndConfigurations) {
     };
     for (const auto& c : cases) {
         testing::SessionRig rig;
-        Configure(rig.app.deviceType, c.device_type);
-        Configure(rig.app.customerId, c.customer_id);
+        Configure(rig.plan.identity.deviceType, c.device_type);
+        Configure(rig.plan.identity.customerId, c.customer_id);
         const int result = compare_identity(rig.session, c.tusn);
         if (c.message.empty()) {
             EXPECT_EQ(result, 0) << c.name;
@@ -73,8 +73,8 @@ TEST(CompareIdentity, TableOfTusnsAndConfigurations) {
 
 TEST(CompareIdentity, ConfiguredValueFillingItsWholeBufferIsReadNoFurther) {
     testing::SessionRig rig;
-    rig.app.deviceType.fill('Q');
-    rig.app.customerId.fill('K');
+    rig.plan.identity.deviceType.fill('Q');
+    rig.plan.identity.customerId.fill('K');
     EXPECT_EQ(compare_identity(rig.session, Tusn(20, "QQ", "KKK")), 0);
 }
 

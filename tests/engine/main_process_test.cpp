@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -116,12 +117,10 @@ std::vector<uint8_t> MakeImage(size_t length, uint8_t seed) {
     return image;
 }
 
-_tagDownloadImageData MakeFile(const std::string& name, size_t size) {
-    _tagDownloadImageData file;
-    std::copy(name.begin(), name.end(), file.szName.begin());
-    file.nSize = static_cast<uint32_t>(size);
-    file.pData.assign(size, 0x5A);
-    return file;
+// A file of a set; its bytes live as long as the test program.
+PlanFile MakeFile(const std::string& name, size_t size) {
+    static std::deque<Bytes> kept;
+    return {name, kept.emplace_back(size, 0x5A)};
 }
 
 std::string PayloadText(const Written& w) {
@@ -132,21 +131,19 @@ std::string PayloadText(const Written& w) {
 class MainProcessTest : public ::testing::Test {
 protected:
     void UseImages(size_t main_length, size_t second_length = 0) {
-        rig.app.b_downloadApp = 1;
-        rig.app.mainImage = MakeImage(main_length, 1);
-        rig.app.mainImageSize = static_cast<int>(main_length);
-        rig.app.imageCount = 1;
+        rig.plan.b_downloadApp = 1;
+        rig.plan.mainImage = rig.Keep(MakeImage(main_length, 1));
+        rig.plan.imageCount = 1;
         if (second_length != 0) {
-            rig.app.secondImage = MakeImage(second_length, 2);
-            rig.app.secondImageSize = static_cast<int>(second_length);
-            rig.app.imageCount = 2;
+            rig.plan.secondImage = rig.Keep(MakeImage(second_length, 2));
+            rig.plan.imageCount = 2;
         }
     }
 
     void UseTusnCheck(const std::string& device_type, const std::string& customer_id) {
-        rig.app.b_checkTUSN = 1;
-        std::copy(device_type.begin(), device_type.end(), rig.app.deviceType.begin());
-        std::copy(customer_id.begin(), customer_id.end(), rig.app.customerId.begin());
+        rig.plan.identity.b_checkTUSN = 1;
+        std::copy(device_type.begin(), device_type.end(), rig.plan.identity.deviceType.begin());
+        std::copy(customer_id.begin(), customer_id.end(), rig.plan.identity.customerId.begin());
     }
 
     std::vector<std::string> Results() const { return rig.view.Log("SetResult"); }
@@ -268,9 +265,9 @@ TEST_F(MainProcessTest, TusnCheckDecidesWhetherTheTerminalIsSentIntoItsLoader) {
         ScriptedTerminal term(local);
         term.app_mode = true;
         term.tusn = c.reply;
-        std::copy_n("QV", 2, local.app.deviceType.begin());
-        std::copy_n("ABC", 3, local.app.customerId.begin());
-        local.app.b_checkTUSN = 1;
+        std::copy_n("QV", 2, local.plan.identity.deviceType.begin());
+        std::copy_n("ABC", 3, local.plan.identity.customerId.begin());
+        local.plan.identity.b_checkTUSN = 1;
         RunSession(local.session);
         EXPECT_EQ(term.Sequence(), c.sequence);
         const std::vector<std::string> results = local.view.Log("SetResult");
@@ -303,14 +300,14 @@ TEST_F(MainProcessTest, ImagesGoOneAfterTheOtherWithTheirSteps) {
 
 TEST_F(MainProcessTest, ImagesAreSkippedWhenDownloadAppIsOffOrNoImageIsHeld) {
     UseImages(400);
-    rig.app.b_downloadApp = 0;
+    rig.plan.b_downloadApp = 0;
     Run();
     EXPECT_EQ(terminal.Sequence(), Sequence({"5", "48"}));
 
     SessionRig local;
     ScriptedTerminal term(local);
-    local.app.b_downloadApp = 1;
-    local.app.imageCount = 0;
+    local.plan.b_downloadApp = 1;
+    local.plan.imageCount = 0;
     RunSession(local.session);
     EXPECT_EQ(term.Sequence(), Sequence({"5", "48"}));
 }
@@ -354,12 +351,10 @@ TEST_F(MainProcessTest, OtherImageFailuresEndWithTheImageCode) {
         SCOPED_TRACE(c.name);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_downloadApp = 1;
-        local.app.imageCount = 2;
-        local.app.mainImage = MakeImage(400, 1);
-        local.app.mainImageSize = 400;
-        local.app.secondImage = MakeImage(400, 2);
-        local.app.secondImageSize = 400;
+        local.plan.b_downloadApp = 1;
+        local.plan.imageCount = 2;
+        local.plan.mainImage = local.Keep(MakeImage(400, 1));
+        local.plan.secondImage = local.Keep(MakeImage(400, 2));
         term.Answer(kCmdImage, c.packet, c.answer);
         RunSession(local.session);
         EXPECT_EQ(term.Find("2"), nullptr);
@@ -373,7 +368,6 @@ TEST_F(MainProcessTest, OtherImageFailuresEndWithTheImageCode) {
 
 TEST_F(MainProcessTest, ImageLengthNeverExceedsTheLoadedBytes) {
     UseImages(400);
-    rig.app.mainImageSize = 100000;
     Run();
     EXPECT_EQ(rig.view.Log("SetStep"), Sequence({"SetStep 7 2 1 400"}));
     EXPECT_EQ(LoadU32(terminal.Find("0", 0)->payload.data() + 4), 400u);
@@ -383,30 +377,28 @@ TEST_F(MainProcessTest, ImageLengthNeverExceedsTheLoadedBytes) {
 
 TEST_F(MainProcessTest, EveryConfiguredStepRunsInItsOrder) {
     UseImages(400);
-    rig.app.b_downloadLogo = 1;
-    rig.app.logoBlock.assign(36, 0x11);
-    rig.app.logoBlockSize = 36;
-    rig.app.b_fileDownload = 1;
-    rig.app.b_fsConfig = 1;
-    rig.app.fsType = 1;
-    rig.app.fsDMA = 2;
-    rig.app.fsBaud = 3;
-    rig.app.b_fsPart1Init = 1;
-    rig.app.fsPart1Drive = "C";
-    rig.app.fsPart1Address = 0x100;
-    rig.app.b_fsPart2Init = 1;
-    rig.app.fsPart2Drive = "D";
-    rig.app.fsPart2Address = 0x200;
-    rig.app.b_filePush1 = 1;
-    rig.app.targetPath1 = "C:/res";
-    rig.app.fileList1 = {MakeFile("a.bin", 1025), MakeFile("b.bin", 0)};
-    rig.app.b_downloadAMR = 1;
-    rig.app.amrData.assign(10, 0x22);
-    rig.app.amrSize = 10;
-    rig.app.b_autoRun = 1;
-    rig.app.b_secureBoot = 1;
-    rig.app.b_runApp = 1;
-    rig.app.b_checkSP = 1;
+    rig.plan.b_downloadLogo = 1;
+    rig.plan.logoBlock = rig.Keep(std::vector<uint8_t>(36, 0x11));
+    rig.plan.b_fileDownload = 1;
+    rig.plan.b_fsConfig = 1;
+    rig.plan.fsType = 1;
+    rig.plan.fsDMA = 2;
+    rig.plan.fsBaud = 3;
+    rig.plan.partitions[0].b_fsPartInit = 1;
+    rig.plan.partitions[0].fsPartDrive = "C";
+    rig.plan.partitions[0].fsPartAddress = 0x100;
+    rig.plan.partitions[1].b_fsPartInit = 1;
+    rig.plan.partitions[1].fsPartDrive = "D";
+    rig.plan.partitions[1].fsPartAddress = 0x200;
+    rig.plan.fileSets[0].b_filePush = 1;
+    rig.plan.fileSets[0].targetPath = "C:/res";
+    rig.plan.fileSets[0].files = {MakeFile("a.bin", 1025), MakeFile("b.bin", 0)};
+    rig.plan.b_downloadAMR = 1;
+    rig.plan.amrData = rig.Keep(std::vector<uint8_t>(10, 0x22));
+    rig.plan.b_autoRun = 1;
+    rig.plan.b_secureBoot = 1;
+    rig.plan.b_runApp = 1;
+    rig.plan.b_checkSP = 1;
     Run();
     EXPECT_EQ(terminal.Sequence(), Sequence({"5", "48", "0*3", "11*3", "43", "36", "35*2", "40", "37*6", "44*3", "2",
                                              "33", "1", "CHECK SP"}));
@@ -434,7 +426,7 @@ TEST_F(MainProcessTest, EveryConfiguredStepRunsInItsOrder) {
 struct TargetCase {
     const char* name;
     std::string target;
-    std::vector<_tagDownloadImageData> files;
+    std::vector<PlanFile> files;
     Sequence sequence;
     std::string first_file_target;
 };
@@ -451,10 +443,10 @@ TEST_F(MainProcessTest, TargetPathWithExactlyOneSlashIsPreparedFirst) {
         SCOPED_TRACE(c.name);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_fileDownload = 1;
-        local.app.b_filePush3 = 1;
-        local.app.targetPath3 = c.target;
-        local.app.fileList3 = c.files;
+        local.plan.b_fileDownload = 1;
+        local.plan.fileSets[2].b_filePush = 1;
+        local.plan.fileSets[2].targetPath = c.target;
+        local.plan.fileSets[2].files = c.files;
         RunSession(local.session);
         EXPECT_EQ(term.Sequence(), c.sequence);
         if (!c.first_file_target.empty()) {
@@ -476,14 +468,11 @@ TEST_F(MainProcessTest, FileFailuresCarryTheirListsCode) {
         SCOPED_TRACE(c.list);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_fileDownload = 1;
-        int* flags[] = {&local.app.b_filePush1, &local.app.b_filePush2, &local.app.b_filePush3};
-        std::vector<_tagDownloadImageData>* lists[] = {&local.app.fileList1, &local.app.fileList2,
-                                                       &local.app.fileList3};
-        std::string* targets[] = {&local.app.targetPath1, &local.app.targetPath2, &local.app.targetPath3};
-        *flags[c.list - 1] = 1;
-        *targets[c.list - 1] = "E:";
-        *lists[c.list - 1] = {MakeFile("f", 2)};
+        local.plan.b_fileDownload = 1;
+        PlanFileSet& set = local.plan.fileSets[static_cast<size_t>(c.list - 1)];
+        set.b_filePush = 1;
+        set.targetPath = "E:";
+        set.files = {MakeFile("f", 2)};
         term.Answer(kCmdFile, 1, RemoteErrorFrame("full"));
         RunSession(local.session);
         EXPECT_EQ(local.view.Log("SetResult"), Sequence({c.result}));
@@ -501,10 +490,10 @@ TEST_F(MainProcessTest, FileTargetOf256BytesIsRefusedBeforeItIsSent) {
         SCOPED_TRACE(c.directory_length);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_fileDownload = 1;
-        local.app.b_filePush2 = 1;
-        local.app.targetPath2 = "C:/" + std::string(c.directory_length - 3, 'd');
-        local.app.fileList2 = {MakeFile(std::string(127, 'n'), 1)};
+        local.plan.b_fileDownload = 1;
+        local.plan.fileSets[1].b_filePush = 1;
+        local.plan.fileSets[1].targetPath = "C:/" + std::string(c.directory_length - 3, 'd');
+        local.plan.fileSets[1].files = {MakeFile(std::string(127, 'n'), 1)};
         RunSession(local.session);
         const std::string result = local.view.Log("SetResult").back();
         if (c.fits) {
@@ -534,13 +523,13 @@ TEST_F(MainProcessTest, FileSystemFailuresEndTheSessionWithTheirCodes) {
         SCOPED_TRACE(c.cmd);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_fileDownload = 1;
-        local.app.b_fsConfig = 1;
-        local.app.b_fsPart1Init = 1;
-        local.app.b_fsPart2Init = 1;
-        local.app.b_filePush1 = 1;
-        local.app.targetPath1 = "C:/d";
-        local.app.fileList1 = {MakeFile("f", 1)};
+        local.plan.b_fileDownload = 1;
+        local.plan.b_fsConfig = 1;
+        local.plan.partitions[0].b_fsPartInit = 1;
+        local.plan.partitions[1].b_fsPartInit = 1;
+        local.plan.fileSets[0].b_filePush = 1;
+        local.plan.fileSets[0].targetPath = "C:/d";
+        local.plan.fileSets[0].files = {MakeFile("f", 1)};
         term.Answer(c.cmd, c.n, RemoteErrorFrame("no"));
         RunSession(local.session);
         EXPECT_EQ(local.view.Log("SetResult"), Sequence({c.result}));
@@ -549,18 +538,16 @@ TEST_F(MainProcessTest, FileSystemFailuresEndTheSessionWithTheirCodes) {
 }
 
 TEST_F(MainProcessTest, LogoAndAudioFailuresCarryTheirCodes) {
-    rig.app.b_downloadLogo = 1;
-    rig.app.logoBlock.assign(30, 1);
-    rig.app.logoBlockSize = 30;
+    rig.plan.b_downloadLogo = 1;
+    rig.plan.logoBlock = rig.Keep(std::vector<uint8_t>(30, 1));
     terminal.Answer(kCmdLogo, 1, RemoteErrorFrame("lcd"));
     Run();
     EXPECT_EQ(Results(), Sequence({"SetResult 7 0 4 remote: lcd"}));
 
     SessionRig local;
     ScriptedTerminal term(local);
-    local.app.b_downloadAMR = 1;
-    local.app.amrData.assign(30, 1);
-    local.app.amrSize = 30;
+    local.plan.b_downloadAMR = 1;
+    local.plan.amrData = local.Keep(std::vector<uint8_t>(30, 1));
     term.Answer(kCmdAmr, 2, RemoteErrorFrame("amr"));
     RunSession(local.session);
     EXPECT_EQ(local.view.Log("SetResult"), Sequence({"SetResult 7 0 7 remote: amr"}));
@@ -583,7 +570,7 @@ TEST_F(MainProcessTest, SecureBootIsEnabledOnlyWhenTheTerminalSaysItIsDisabled) 
         SCOPED_TRACE(c.answer);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_secureBoot = 1;
+        local.plan.b_secureBoot = 1;
         term.Answer(kCmdSecureBootQuery, 0, OkFrame(c.answer));
         RunSession(local.session);
         EXPECT_EQ(term.Sequence(), c.sequence);
@@ -593,8 +580,8 @@ TEST_F(MainProcessTest, SecureBootIsEnabledOnlyWhenTheTerminalSaysItIsDisabled) 
 }
 
 TEST_F(MainProcessTest, RunAppAnsweredWithRunningApplicationCarriesOnToPass) {
-    rig.app.b_runApp = 1;
-    rig.app.b_checkSP = 1;
+    rig.plan.b_runApp = 1;
+    rig.plan.b_checkSP = 1;
     terminal.Answer(kCmdRunApp, 0, RemoteErrorFrame("APP is Running"));
     Run();
     EXPECT_EQ(terminal.Sequence(), Sequence({"5", "48", "1", "CHECK SP"}));
@@ -602,8 +589,8 @@ TEST_F(MainProcessTest, RunAppAnsweredWithRunningApplicationCarriesOnToPass) {
 
     SessionRig local;
     ScriptedTerminal term(local);
-    local.app.b_runApp = 1;
-    local.app.b_checkSP = 1;
+    local.plan.b_runApp = 1;
+    local.plan.b_checkSP = 1;
     term.Answer(kCmdRunApp, 0, RemoteErrorFrame("no app"));
     RunSession(local.session);
     EXPECT_EQ(term.Sequence(), Sequence({"5", "48", "1"}));
@@ -611,7 +598,7 @@ TEST_F(MainProcessTest, RunAppAnsweredWithRunningApplicationCarriesOnToPass) {
 }
 
 TEST_F(MainProcessTest, CheckSpWaits5000msAfterTheWaitingStep) {
-    rig.app.b_checkSP = 1;
+    rig.plan.b_checkSP = 1;
     Run();
     const Written& open = *terminal.Find("48");
     const Written& check = *terminal.Find("CHECK SP");
@@ -620,7 +607,7 @@ TEST_F(MainProcessTest, CheckSpWaits5000msAfterTheWaitingStep) {
 
     SessionRig local;
     ScriptedTerminal term(local);
-    local.app.b_checkSP = 1;
+    local.plan.b_checkSP = 1;
     term.answer_okay = false;
     RunSession(local.session);
     EXPECT_EQ(local.view.Log("SetResult"), Sequence({"SetResult 7 0 600 Time out"}));
@@ -674,14 +661,14 @@ private:
 TEST_F(MainProcessTest, StopDuringTheCheckSpPauseEndsItAtOnce) {
     const std::pair<const char*, std::function<void(SessionRig&)>> stops[] = {
         {"session stop flag", [](SessionRig& r) { r.stop = true; }},
-        {"run stopped", [](SessionRig& r) { r.app.b_running = 0; }},
+        {"run stopped", [](SessionRig& r) { r.running = 0; }},
     };
     for (const auto& [name, stop_rule] : stops) {
         const auto& stop = stop_rule;
         SCOPED_TRACE(name);
         SessionRig local;
         ScriptedTerminal term(local);
-        local.app.b_checkSP = 1;
+        local.plan.b_checkSP = 1;
         StoppingClock clock(local.clock, [&] { stop(local); });
         uint32_t waiting_at = 0;
         HookedView view(local.view, [&] {
@@ -737,10 +724,9 @@ TEST_F(MainProcessTest, SessionEventsTellStepsPacketsTextsIdentityAndResults) {
     const Case cases[] = {
         {"loader, one image",
          [](SessionRig& r, ScriptedTerminal&) {
-             r.app.b_downloadApp = 1;
-             r.app.mainImage = MakeImage(2000, 1);
-             r.app.mainImageSize = 2000;
-             r.app.imageCount = 1;
+             r.plan.b_downloadApp = 1;
+             r.plan.mainImage = r.Keep(MakeImage(2000, 1));
+             r.plan.imageCount = 1;
          },
          {"packet 7 5 0 0 OK", "version 7 BOOT | QV41C | V2.07", "packet 7 48 1 0 OK", "step 7 2 2000",
           "packet 7 0 8 0 OK", "packet 7 0 1544 1 OK", "packet 7 0 472 2 OK", "packet 7 0 8 3 OK", "image 7 2000",
@@ -749,10 +735,10 @@ TEST_F(MainProcessTest, SessionEventsTellStepsPacketsTextsIdentityAndResults) {
          [&tusn](SessionRig& r, ScriptedTerminal& term) {
              term.app_mode = true;
              term.tusn = tusn;
-             r.app.b_checkTUSN = 1;
-             r.app.deviceType[0] = 'Q';
-             r.app.deviceType[1] = 'V';
-             std::copy_n("ABC", 3, r.app.customerId.begin());
+             r.plan.identity.b_checkTUSN = 1;
+             r.plan.identity.deviceType[0] = 'Q';
+             r.plan.identity.deviceType[1] = 'V';
+             std::copy_n("ABC", 3, r.plan.identity.customerId.begin());
          },
          {"packet 7 5 0 0 Time out", "result 7 failed - Time out interim", "text 7 READ TUSN -> " + tusn,
           "tusn 7 " + tusn, "text 7 GOTO FASTBOOT -> OKAY", "packet 7 48 1 0 OK", "result 7 passed - PASS"}},
@@ -765,9 +751,8 @@ TEST_F(MainProcessTest, SessionEventsTellStepsPacketsTextsIdentityAndResults) {
           "result 7 failed 600 Time out"}},
         {"remote error in the middle of the logo",
          [](SessionRig& r, ScriptedTerminal& term) {
-             r.app.b_downloadLogo = 1;
-             r.app.logoBlock.assign(100, 0x11);
-             r.app.logoBlockSize = 100;
+             r.plan.b_downloadLogo = 1;
+             r.plan.logoBlock = r.Keep(std::vector<uint8_t>(100, 0x11));
              term.Answer(kCmdLogo, 1, RemoteErrorFrame("flash busy"));
          },
          {"packet 7 5 0 0 OK", "version 7 BOOT | QV41C | V2.07", "packet 7 48 1 0 OK", "step 7 4 100",
@@ -786,9 +771,9 @@ TEST_F(MainProcessTest, SessionEventsTellStepsPacketsTextsIdentityAndResults) {
 }
 
 TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) {
-    rig.app.portView = &rig.view;
+    const RunContext run{&rig.plan, &rig.view, nullptr, &rig.running};
     _THREAD_PARA_T para;
-    para.pApp = &rig.app;
+    para.pRun = &run;
     para.nPort = 9;
     para.pChannel = rig.channel.Channel();
     para.bStop = true;  // keeps the system clock's 1000 ms pause from running

@@ -224,7 +224,7 @@ TEST_F(ReaderTest, StopLeavesTheMessageUntouched) {
         }
         rig.channel.OnIdle([&] {
             if (rig.clock.Now() - start >= 2000) {
-                c.session_flag ? rig.stop.store(true) : rig.app.b_running.store(0);
+                c.session_flag ? rig.stop.store(true) : rig.running.store(0);
             }
         });
         std::array<char, 64> message{};
@@ -339,7 +339,7 @@ TEST_F(TextReplyTest, TimeOutStopAndLostPort) {
     EXPECT_LE(Elapsed(), 5010U);
 
     testing::SessionRig stopped;
-    stopped.app.b_running = 0;
+    stopped.running = 0;
     std::array<char, 64> message{};
     SetMessage(message, "before");
     std::array<char, 64> tusn{};
@@ -431,7 +431,7 @@ TEST(WriteBytesTest, StuckWriteEndsSoonAfterAStop) {
         const uint32_t start = rig.clock.Now();
         rig.channel.StallWrites([&rig, start, whole_run] {
             if (rig.clock.Now() - start >= 300) {
-                whole_run ? rig.app.b_running.store(0) : rig.stop.store(true);
+                whole_run ? rig.running.store(0) : rig.stop.store(true);
             }
         });
         const Bytes command = ToBytes("GOTO FASTBOOT");

@@ -40,42 +40,36 @@ Bytes Image(size_t n, uint32_t load_address, uint8_t seed) {
     return image;
 }
 
-// Two images, a logo block and an audio file, loaded and chosen.
-void LoadEverything(CKorvaneAppDownloadApp& app) {
-    app.b_downloadApp = 1;
-    app.b_appLoaded = 1;
-    app.imageCount = 2;
-    app.mainImage = Image(4000, 0x80000000, 1);
-    app.mainImageSize = 4000;
-    app.secondImage = Image(1537, 0x81000000, 2);
-    app.secondImageSize = 1537;
-    app.b_downloadLogo = 1;
-    app.b_logoLoaded = 1;
-    app.logoBlock = Pattern(2000, 3);
-    app.logoBlockSize = 2000;
-    app.b_downloadAMR = 1;
-    app.b_amrLoaded = 1;
-    app.amrData = Pattern(100, 4);
-    app.amrSize = 100;
+// Two images, a logo block and an audio file in the plan.
+void LoadEverything(testing::SessionRig& rig) {
+    DownloadPlan& plan = rig.plan;
+    plan.b_downloadApp = 1;
+    plan.imageCount = 2;
+    plan.mainImage = rig.Keep(Image(4000, 0x80000000, 1));
+    plan.secondImage = rig.Keep(Image(1537, 0x81000000, 2));
+    plan.b_downloadLogo = 1;
+    plan.logoBlock = rig.Keep(Pattern(2000, 3));
+    plan.b_downloadAMR = 1;
+    plan.amrData = rig.Keep(Pattern(100, 4));
 }
 
 // Sends what a session sends of the loaded data to a terminal that accepts every packet.
 void SendLoadedData(testing::SessionRig& rig) {
     rig.channel.OnWrite([&rig](std::span<const uint8_t>) { rig.channel.Arrive(testing::OkFrame()); });
     std::array<char, 256> message{};
-    CKorvaneAppDownloadApp& app = rig.app;
-    ASSERT_EQ(send_image(rig.session, Bytes(app.mainImage.begin(), app.mainImage.end()), message), 0);
-    ASSERT_EQ(send_image(rig.session, Bytes(app.secondImage.begin(), app.secondImage.end()), message), 0);
-    ASSERT_EQ(send_block(rig.session, kCmdLogo, app.logoBlock, message), 0);
-    ASSERT_EQ(send_block(rig.session, kCmdAmr, app.amrData, message), 0);
+    const DownloadPlan& plan = rig.plan;
+    ASSERT_EQ(send_image(rig.session, plan.mainImage, message), 0);
+    ASSERT_EQ(send_image(rig.session, plan.secondImage, message), 0);
+    ASSERT_EQ(send_block(rig.session, kCmdLogo, plan.logoBlock, message), 0);
+    ASSERT_EQ(send_block(rig.session, kCmdAmr, plan.amrData, message), 0);
 }
 
 class SignAheadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::ResetFakeSignCalls();
-        rig_.app.signatureCache = std::make_shared<SignatureCache>();
-        LoadEverything(rig_.app);
+        rig_.signing.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(rig_);
     }
     testing::SessionRig rig_;
     std::atomic<bool> stop_{false};
@@ -85,79 +79,73 @@ TEST_F(SignAheadTest, SessionsFindEveryPacketOfTheLoadedDataSigned) {
     // 3 + 2 data chunks of the images, 2 of the logo, 1 of the audio, four start packets
     // (their lengths differ) and four end packets, of which the two images' are the same.
     const size_t distinct = (3 + 2 + 2 + 1) + 4 + 3;
-    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), distinct + 1);
+    EXPECT_EQ(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), distinct + 1);
     EXPECT_EQ(testing::FakeSignCalls(), static_cast<int>(distinct));
-    EXPECT_EQ(rig_.app.signatureCache->Size(), distinct);
+    EXPECT_EQ(rig_.signing.signatureCache->Size(), distinct);
 
     testing::ResetFakeSignCalls();
     SendLoadedData(rig_);
     EXPECT_EQ(testing::FakeSignCalls(), 0) << "a session signed a packet the pass should have made";
-    EXPECT_EQ(rig_.app.signatureCache->Size(), distinct);
+    EXPECT_EQ(rig_.signing.signatureCache->Size(), distinct);
 }
 
 TEST_F(SignAheadTest, NothingIsSignedWhenThereIsNothingToDoOrItMustNot) {
     const struct {
         const char* name;
-        std::function<void(CKorvaneAppDownloadApp&, std::atomic<bool>&)> change;
+        std::function<void(testing::SessionRig&, std::atomic<bool>&)> change;
     } cases[] = {
-        {"shared signatures off", [](auto& app, auto&) { app.signatureCache.reset(); }},
+        {"shared signatures off", [](auto& rig, auto&) { rig.signing.signatureCache.reset(); }},
         {"stopped", [](auto&, auto& stop) { stop = true; }},
-        {"run not going", [](auto& app, auto&) { app.b_running = 0; }},
-        {"no signing library", [](auto& app, auto&) { app.pfnSign = nullptr; }},
+        {"run not going", [](auto& rig, auto&) { rig.running = 0; }},
+        {"no signing library", [](auto& rig, auto&) { rig.signing.pfnSign = nullptr; }},
+        {"no signing set-up", [](auto& rig, auto&) { rig.plan.signing = nullptr; }},
         {"nothing chosen",
-         [](auto& app, auto&) {
-             app.b_downloadApp = 0;
-             app.b_downloadLogo = 0;
-             app.b_downloadAMR = 0;
-         }},
-        {"nothing loaded",
-         [](auto& app, auto&) {
-             app.b_appLoaded = 0;
-             app.b_logoLoaded = 0;
-             app.b_amrLoaded = 0;
+         [](auto& rig, auto&) {
+             rig.plan.b_downloadApp = 0;
+             rig.plan.b_downloadLogo = 0;
+             rig.plan.b_downloadAMR = 0;
          }},
     };
     for (const auto& c : cases) {
-        testing::TestApp app;
-        app.app.signatureCache = std::make_shared<SignatureCache>();
-        LoadEverything(app.app);
+        testing::SessionRig rig;
+        rig.signing.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(rig);
         std::atomic<bool> stop{false};
-        c.change(app.app, stop);
+        c.change(rig, stop);
         testing::ResetFakeSignCalls();
-        EXPECT_EQ(SignLoadedDataAhead(app.app, stop), 0u) << c.name;
+        EXPECT_EQ(SignLoadedDataAhead(rig.plan, rig.running, stop), 0u) << c.name;
         EXPECT_EQ(testing::FakeSignCalls(), 0) << c.name;
     }
 }
 
 TEST_F(SignAheadTest, AnImageTooShortToBeSentIsLeftOut) {
-    rig_.app.mainImage = Image(383, 0, 5);
-    rig_.app.mainImageSize = 383;
-    rig_.app.b_downloadLogo = 0;
-    rig_.app.b_downloadAMR = 0;
-    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), BlockPacketCount(1537));
+    rig_.plan.mainImage = rig_.Keep(Image(383, 0, 5));
+    rig_.plan.b_downloadLogo = 0;
+    rig_.plan.b_downloadAMR = 0;
+    EXPECT_EQ(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), BlockPacketCount(1537));
 }
 
 TEST_F(SignAheadTest, ThePassStopsBelowTheStoresBoundAndKeepsAllItSigned) {
     // 15 distinct packets against a store of 8: signing them all would push out the first.
-    rig_.app.signatureCache = std::make_shared<SignatureCache>(8);
-    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 6u);
-    EXPECT_EQ(rig_.app.signatureCache->Size(), 6u);
+    rig_.signing.signatureCache = std::make_shared<SignatureCache>(8);
+    EXPECT_EQ(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), 6u);
+    EXPECT_EQ(rig_.signing.signatureCache->Size(), 6u);
     testing::ResetFakeSignCalls();
-    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 6u);
+    EXPECT_EQ(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), 6u);
     EXPECT_EQ(testing::FakeSignCalls(), 0) << "a signature made ahead was pushed out by the pass itself";
 }
 
 TEST_F(SignAheadTest, ASignatureThatDoesNotVerifyIsNotKept) {
-    rig_.app.pfnVerify = [](const uint8_t*, const uint8_t*, uint32_t, uint32_t, const uint8_t*) { return 0; };
-    EXPECT_GT(SignLoadedDataAhead(rig_.app, stop_), 0u);
-    EXPECT_EQ(rig_.app.signatureCache->Size(), 0u);
+    rig_.signing.pfnVerify = [](const uint8_t*, const uint8_t*, uint32_t, uint32_t, const uint8_t*) { return 0; };
+    EXPECT_GT(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), 0u);
+    EXPECT_EQ(rig_.signing.signatureCache->Size(), 0u);
 }
 
 TEST_F(SignAheadTest, ARefusingKeyPairEndsThePass) {
-    rig_.app.pfnSign = &testing::RefusingSign;
-    EXPECT_EQ(SignLoadedDataAhead(rig_.app, stop_), 0u);
+    rig_.signing.pfnSign = &testing::RefusingSign;
+    EXPECT_EQ(SignLoadedDataAhead(rig_.plan, rig_.running, stop_), 0u);
     EXPECT_EQ(testing::FakeSignCalls(), 1);
-    EXPECT_EQ(rig_.app.signatureCache->Size(), 0u);
+    EXPECT_EQ(rig_.signing.signatureCache->Size(), 0u);
 }
 
 // The pass is caught in the middle of its third packet; whatever ends the run or the pass
@@ -165,42 +153,41 @@ TEST_F(SignAheadTest, ARefusingKeyPairEndsThePass) {
 TEST_F(SignAheadTest, AStopDuringASignatureEndsThePassAfterThatPacket) {
     const struct {
         const char* name;
-        std::function<void(CKorvaneAppDownloadApp&, std::atomic<bool>&)> end;
+        std::function<void(testing::SessionRig&, std::atomic<bool>&)> end;
     } cases[] = {
         {"stopped", [](auto&, auto& stop) { stop = true; }},
-        {"run ended", [](auto& app, auto&) { app.b_running = 0; }},
+        {"run ended", [](auto& rig, auto&) { rig.running = 0; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         testing::SessionRig rig;
-        rig.app.signatureCache = std::make_shared<SignatureCache>();
-        LoadEverything(rig.app);
-        rig.app.pfnSign = &testing::GatedSign;
+        rig.signing.signatureCache = std::make_shared<SignatureCache>();
+        LoadEverything(rig);
+        rig.signing.pfnSign = &testing::GatedSign;
         std::atomic<bool> stop{false};
         testing::ResetFakeSignCalls();
         testing::CloseSignGate();
         testing::AllowSigns(2);
         size_t asked = 0;
-        std::thread pass([&] { asked = SignLoadedDataAhead(rig.app, stop); });
+        std::thread pass([&] { asked = SignLoadedDataAhead(rig.plan, rig.running, stop); });
         testing::AwaitSignsArrived(3);
-        c.end(rig.app, stop);
+        c.end(rig, stop);
         testing::OpenSignGate();
         pass.join();
         EXPECT_EQ(asked, 3u);
         EXPECT_EQ(testing::SignsArrived(), 3);
-        EXPECT_EQ(rig.app.signatureCache->Size(), 3u);
+        EXPECT_EQ(rig.signing.signatureCache->Size(), 3u);
     }
 }
 
 // Start only launches the pass: it returns while the first signature is held. Stop joins a
 // pass that is in the middle of a packet, and it has signed far less than the whole image.
 TEST_F(SignAheadTest, StartLeavesTheSigningToItsThreadAndStopEndsIt) {
-    rig_.app.pfnSign = &testing::GatedSign;
-    rig_.app.mainImage = Image(1536 * 400, 0x80000000, 6);  // 402 packets
-    rig_.app.mainImageSize = static_cast<int>(rig_.app.mainImage.size());
+    rig_.signing.pfnSign = &testing::GatedSign;
+    rig_.plan.mainImage = rig_.Keep(Image(1536 * 400, 0x80000000, 6));  // 402 packets
     testing::CloseSignGate();
     SignAhead ahead;
-    ahead.Start(rig_.app);
+    ahead.Start(rig_.plan, rig_.running);
     testing::AwaitSignsArrived(1);
     EXPECT_EQ(testing::FakeSignCalls(), 0);
 
@@ -211,7 +198,7 @@ TEST_F(SignAheadTest, StartLeavesTheSigningToItsThreadAndStopEndsIt) {
     const int signed_when_stopped = testing::FakeSignCalls();
     EXPECT_GE(signed_when_stopped, 1);
     EXPECT_LT(signed_when_stopped, 402);
-    EXPECT_EQ(static_cast<int>(rig_.app.signatureCache->Size()), signed_when_stopped);
+    EXPECT_EQ(static_cast<int>(rig_.signing.signatureCache->Size()), signed_when_stopped);
     testing::CloseSignGate();  // forgets the condition, which refers to this test's flag
 }
 

@@ -227,37 +227,37 @@ TEST_F(SignatureCacheTest, AStoppedWaiterLeavesAtOnceWithoutASignature) {
 // Through packet building: bulk-data packets come from the shared signatures, fixed-content
 // packets still go through the library and the store.
 TEST_F(SignatureCacheTest, FramesOfBulkPacketsShareSignaturesAndOthersDoNot) {
-    testing::TestApp app;
-    app.app.signatureCache = std::make_shared<SignatureCache>();
+    testing::TestSigning app;
+    app.signing.signatureCache = std::make_shared<SignatureCache>();
     const std::vector<uint8_t> chunk = BlockDataPayload(0x80000000, std::vector<uint8_t>(1536, 0x42));
     std::array<uint8_t, kMaxFrame> first{};
     std::array<uint8_t, kMaxFrame> second{};
-    const int length = build_command_frame(&app.app, chunk, first.data(), kCmdImage);
+    const int length = build_command_frame(&app.signing, chunk, first.data(), kCmdImage);
     ASSERT_GT(length, 0);
-    EXPECT_EQ(build_command_frame(&app.app, chunk, second.data(), kCmdImage), length);
+    EXPECT_EQ(build_command_frame(&app.signing, chunk, second.data(), kCmdImage), length);
     EXPECT_EQ(first, second);
     EXPECT_EQ(testing::FakeSignCalls(), 1);
 
     const std::vector<uint8_t> open = {'0'};
-    build_command_frame(&app.app, open, first.data(), kCmdOpenDownload);
-    build_command_frame(&app.app, open, second.data(), kCmdOpenDownload);
+    build_command_frame(&app.signing, open, first.data(), kCmdOpenDownload);
+    build_command_frame(&app.signing, open, second.data(), kCmdOpenDownload);
     EXPECT_EQ(testing::FakeSignCalls(), 3);
     EXPECT_FALSE(app.StoreValue("48").empty());
-    EXPECT_EQ(app.app.signatureCache->Size(), 1u);
+    EXPECT_EQ(app.signing.signatureCache->Size(), 1u);
 }
 
 TEST_F(SignatureCacheTest, AFrameWhoseSharedSignatureIsAwaitedWhenStoppedIsNotBuilt) {
-    testing::TestApp app;
-    app.app.pfnSign = &testing::GatedSign;
-    app.app.signatureCache = std::make_shared<SignatureCache>();
+    testing::TestSigning app;
+    app.signing.pfnSign = &testing::GatedSign;
+    app.signing.signatureCache = std::make_shared<SignatureCache>();
     const std::vector<uint8_t> chunk = BlockDataPayload(0, std::vector<uint8_t>(100, 1));
     auto signer = std::async(std::launch::async, [&] {
         std::array<uint8_t, kMaxFrame> frame{};
-        return build_command_frame(&app.app, chunk, frame.data(), kCmdLogo);
+        return build_command_frame(&app.signing, chunk, frame.data(), kCmdLogo);
     });
     testing::AwaitSignsArrived(1);
     std::array<uint8_t, kMaxFrame> frame{};
-    EXPECT_EQ(build_command_frame(&app.app, chunk, frame.data(), kCmdLogo, nullptr, [] { return true; }),
+    EXPECT_EQ(build_command_frame(&app.signing, chunk, frame.data(), kCmdLogo, nullptr, [] { return true; }),
               kFrameStopped);
     EXPECT_EQ(frame, (std::array<uint8_t, kMaxFrame>{}));
     testing::OpenSignGate();
@@ -268,13 +268,13 @@ TEST_F(SignatureCacheTest, AFrameWhoseSharedSignatureIsAwaitedWhenStoppedIsNotBu
 // at once: nothing is written and the message stays empty, as after any stop.
 TEST_F(SignatureCacheTest, ASessionStoppedWhileItsPacketIsSignedElsewhereEndsItsTransfer) {
     testing::SessionRig rig;
-    rig.app.pfnSign = &testing::GatedSign;
-    rig.app.signatureCache = std::make_shared<SignatureCache>();
+    rig.signing.pfnSign = &testing::GatedSign;
+    rig.signing.signatureCache = std::make_shared<SignatureCache>();
     std::vector<uint8_t> image(1000, 0x11);
     const std::vector<uint8_t> start = BlockStartPayload(static_cast<uint32_t>(image.size()));
     auto other = std::async(std::launch::async, [&] {
         std::array<uint8_t, kMaxFrame> frame{};
-        return build_command_frame(&rig.app, start, frame.data(), kCmdImage);
+        return build_command_frame(&rig.signing, start, frame.data(), kCmdImage);
     });
     testing::AwaitSignsArrived(1);
     rig.stop = true;

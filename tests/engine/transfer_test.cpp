@@ -243,7 +243,7 @@ protected:
     void SetUp() override {
         g_link_events = &events_;
         g_link_channel = &rig_.channel;
-        rig_.app.pfnSign = &RecordingSign;
+        rig_.signing.pfnSign = &RecordingSign;
     }
     void TearDown() override {
         g_link_events = nullptr;
@@ -390,7 +390,7 @@ TEST_F(BuildAheadTest, FixedContentCommandIsSignedOnlyAtItsTurn) {
     EXPECT_EQ(send_block(rig_.session, kCmdMakeDir, Pattern(3000), message_), -1);
     ASSERT_EQ(packets_.size(), 1U);
     EXPECT_EQ(Events(LinkEvent::Kind::kSign).size(), 1U);
-    EXPECT_EQ(rig_.test_app.StoreValue("40"), SignatureToHex(packets_[0].signature.data()));
+    EXPECT_EQ(rig_.test_signing.StoreValue("40"), SignatureToHex(packets_[0].signature.data()));
 }
 
 // ---- records ----

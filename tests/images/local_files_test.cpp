@@ -10,12 +10,20 @@
 
 #include <gtest/gtest.h>
 
+#include "images/logo_block.h"
 #include "tests/fixtures/bitmap16.h"
 #include "tests/fixtures/short_of_memory.h"
 #include "tests/fixtures/temp_dir.h"
 
 namespace korvane {
 namespace {
+
+// The loaders' groups, as the application object holds them.
+struct LoadedData {
+    LogoSettings logo;
+    FileSystem fileSystem;
+    AudioFile audio;
+};
 
 namespace fs = std::filesystem;
 using testing::Bitmap16Shape;
@@ -43,37 +51,37 @@ uint16_t Le16At(const std::vector<uint8_t>& bytes, size_t at) {
 class LogoTest : public ::testing::Test {
 protected:
     int Load(const std::vector<uint8_t>& file) {
-        app.logoPath = dir.File("logo.bmp");
-        WriteFile(app.logoPath, file);
-        return LoadLogo(app);
+        app.logo.logoPath = dir.File("logo.bmp");
+        WriteFile(app.logo.logoPath, file);
+        return LoadLogo(app.logo);
     }
     void ExpectNoLogo() const {
-        EXPECT_TRUE(app.logoPixels.empty());
-        EXPECT_EQ(app.logoWidth, 0);
-        EXPECT_EQ(app.logoHeight, 0);
-        EXPECT_EQ(app.logoDataSize, 0);
+        EXPECT_TRUE(app.logo.logoPixels.empty());
+        EXPECT_EQ(app.logo.logoWidth, 0);
+        EXPECT_EQ(app.logo.logoHeight, 0);
+        EXPECT_EQ(app.logo.logoDataSize, 0);
     }
 
     TempDir dir;
-    CKorvaneAppDownloadApp app;
+    LoadedData app;
 };
 
 TEST_F(LogoTest, TwoByTwoBitmapGivesA36ByteBlockWithTheRowsReversed) {
     ASSERT_EQ(Load(MakeBitmap16({.width = 2, .height = 2})), 1);
-    app.logoLeft = 0x12345;  // only the low 16 bits travel
-    app.logoTop = 7;
-    app.lcdType = 3;
-    app.logoBacklight = 0x1FF;
-    app.b_extPower = 1;
-    app.extPowerGPIO = 0x10A;
-    app.extPowerGPIOPolarity = 1;
-    app.lcdIOLevel = 0x1801;
-    app.lcdClock = 0x1234;
-    BuildLogoBlock(app);
+    app.logo.logoLeft = 0x12345;  // only the low 16 bits travel
+    app.logo.logoTop = 7;
+    app.logo.lcdType = 3;
+    app.logo.logoBacklight = 0x1FF;
+    app.logo.b_extPower = 1;
+    app.logo.extPowerGPIO = 0x10A;
+    app.logo.extPowerGPIOPolarity = 1;
+    app.logo.lcdIOLevel = 0x1801;
+    app.logo.lcdClock = 0x1234;
+    BuildLogoBlock(app.logo);
 
-    const std::vector<uint8_t>& block = app.logoBlock;
+    const std::vector<uint8_t>& block = app.logo.logoBlock;
     ASSERT_EQ(block.size(), 36u);
-    EXPECT_EQ(app.logoBlockSize, 36);
+    EXPECT_EQ(app.logo.logoBlockSize, 36);
     EXPECT_EQ(Le32At(block, 0), 0x5A5AA5A5u);
     EXPECT_EQ(Le16At(block, 4), 0x2345);
     EXPECT_EQ(Le16At(block, 6), 7);
@@ -97,22 +105,22 @@ TEST_F(LogoTest, TwoByTwoBitmapGivesA36ByteBlockWithTheRowsReversed) {
 TEST_F(LogoTest, ExtPowerOffPutsFEWhateverThePinHolds) {
     ASSERT_EQ(Load(MakeBitmap16({})), 1);
     for (int pin : {0, 5, 0xFE, 0x1FF}) {
-        app.b_extPower = 0;
-        app.extPowerGPIO = pin;
-        BuildLogoBlock(app);
-        EXPECT_EQ(app.logoBlock[22], 0xFE) << pin;
+        app.logo.b_extPower = 0;
+        app.logo.extPowerGPIO = pin;
+        BuildLogoBlock(app.logo);
+        EXPECT_EQ(app.logo.logoBlock[22], 0xFE) << pin;
     }
 }
 
 TEST_F(LogoTest, LogoThatDidNotLoadGivesTheHeaderAlone) {
-    app.logoPath = dir.File("missing.bmp");
-    EXPECT_EQ(LoadLogo(app), 0);
-    BuildLogoBlock(app);
-    ASSERT_EQ(app.logoBlock.size(), 28u);
-    EXPECT_EQ(app.logoBlockSize, 28);
-    EXPECT_EQ(Le16At(app.logoBlock, 8), 0);
-    EXPECT_EQ(Le16At(app.logoBlock, 10), 0);
-    EXPECT_EQ(Le32At(app.logoBlock, 12), 0u);
+    app.logo.logoPath = dir.File("missing.bmp");
+    EXPECT_EQ(LoadLogo(app.logo), 0);
+    BuildLogoBlock(app.logo);
+    ASSERT_EQ(app.logo.logoBlock.size(), 28u);
+    EXPECT_EQ(app.logo.logoBlockSize, 28);
+    EXPECT_EQ(Le16At(app.logo.logoBlock, 8), 0);
+    EXPECT_EQ(Le16At(app.logo.logoBlock, 10), 0);
+    EXPECT_EQ(Le32At(app.logo.logoBlock, 12), 0u);
 }
 
 // Rows are padded to a multiple of 4 bytes in the file; odd widths show whether the
@@ -130,10 +138,10 @@ TEST_F(LogoTest, RowsAreReadAtTheirPaddedStride) {
     for (const Bitmap16Shape& shape : cases) {
         SCOPED_TRACE(::testing::Message() << shape.width << "x" << shape.height << " compression " << shape.compression);
         ASSERT_EQ(Load(MakeBitmap16(shape)), 1);
-        EXPECT_EQ(app.logoWidth, shape.width);
-        EXPECT_EQ(app.logoHeight, shape.height);
-        EXPECT_EQ(app.logoDataSize, shape.width * shape.height * 2);
-        EXPECT_EQ(app.logoPixels, TopDownPixels(shape.width, shape.height));
+        EXPECT_EQ(app.logo.logoWidth, shape.width);
+        EXPECT_EQ(app.logo.logoHeight, shape.height);
+        EXPECT_EQ(app.logo.logoDataSize, shape.width * shape.height * 2);
+        EXPECT_EQ(app.logo.logoPixels, TopDownPixels(shape.width, shape.height));
     }
 }
 
@@ -141,7 +149,7 @@ TEST_F(LogoTest, LastRowNeedsNoPaddingAfterIt) {
     std::vector<uint8_t> file = MakeBitmap16({.width = 3, .height = 2});
     file.resize(file.size() - 2);  // the top row's two padding bytes
     ASSERT_EQ(Load(file), 1);
-    EXPECT_EQ(app.logoPixels, TopDownPixels(3, 2));
+    EXPECT_EQ(app.logo.logoPixels, TopDownPixels(3, 2));
 }
 
 TEST_F(LogoTest, BitmapsThatAreNotUncompressed16BitInsideTheFileAreRefused) {
@@ -196,10 +204,10 @@ TEST_F(LogoTest, BitmapsThatAreNotUncompressed16BitInsideTheFileAreRefused) {
 }
 
 TEST_F(LogoTest, MissingFileOrFolderIsRefused) {
-    app.logoPath = dir.File("none.bmp");
-    EXPECT_EQ(LoadLogo(app), 0);
-    app.logoPath = dir.Path();
-    EXPECT_EQ(LoadLogo(app), 0);
+    app.logo.logoPath = dir.File("none.bmp");
+    EXPECT_EQ(LoadLogo(app.logo), 0);
+    app.logo.logoPath = dir.Path();
+    EXPECT_EQ(LoadLogo(app.logo), 0);
     ExpectNoLogo();
 }
 
@@ -211,12 +219,12 @@ protected:
         return folder;
     }
     void LoadSet(int set) {
-        LoadFileSet(app, set, [this](int failed) { errors.push_back(failed); });
+        LoadFileSet(app.fileSystem.fileSets[static_cast<size_t>(set - 1)], set, [this](int failed) { errors.push_back(failed); });
     }
     static std::string NameOf(const _tagDownloadImageData& record) { return std::string(record.szName.data()); }
 
     TempDir dir;
-    CKorvaneAppDownloadApp app;
+    LoadedData app;
     std::vector<int> errors;
 };
 
@@ -267,35 +275,35 @@ TEST_F(FileSetTest, GetFileLengthAndReadFileBytes) {
 }
 
 TEST_F(FileSetTest, FolderWithAFileAndASubfolderGivesOneRecordNamedByTheFileAlone) {
-    app.filePath1 = MakeFolder("set1");
-    WriteText(app.filePath1 + "/config.dat", "abc");
-    fs::create_directories(app.filePath1 + "/nested");
-    WriteText(app.filePath1 + "/nested/skip.dat", "zzz");
+    app.fileSystem.fileSets[0].filePath = MakeFolder("set1");
+    WriteText(app.fileSystem.fileSets[0].filePath + "/config.dat", "abc");
+    fs::create_directories(app.fileSystem.fileSets[0].filePath + "/nested");
+    WriteText(app.fileSystem.fileSets[0].filePath + "/nested/skip.dat", "zzz");
     LoadSet(1);
-    ASSERT_EQ(app.fileList1.size(), 1u);
-    const _tagDownloadImageData& record = app.fileList1[0];
+    ASSERT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
+    const _tagDownloadImageData& record = app.fileSystem.fileSets[0].fileList[0];
     EXPECT_EQ(NameOf(record), "config.dat");
     EXPECT_EQ(record.nSize, 3u);
     EXPECT_EQ(std::string(record.pData.begin(), record.pData.end()), "abc");
     // The rest of the name field is zero.
     EXPECT_TRUE(std::all_of(record.szName.begin() + 10, record.szName.end(), [](char c) { return c == 0; }));
-    EXPECT_EQ(app.fileNames1, std::vector<std::string>{app.filePath1 + "/config.dat"});
-    EXPECT_EQ(app.b_filesLoaded1, 1);
+    EXPECT_EQ(app.fileSystem.fileSets[0].fileNames, std::vector<std::string>{app.fileSystem.fileSets[0].filePath + "/config.dat"});
+    EXPECT_EQ(app.fileSystem.fileSets[0].b_filesLoaded, 1);
     EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(FileSetTest, EmptyFileIsARecordOfSizeZero) {
-    app.filePath2 = MakeFolder("set2");
-    WriteText(app.filePath2 + "/empty", "");
+    app.fileSystem.fileSets[1].filePath = MakeFolder("set2");
+    WriteText(app.fileSystem.fileSets[1].filePath + "/empty", "");
     LoadSet(2);
-    ASSERT_EQ(app.fileList2.size(), 1u);
-    EXPECT_EQ(app.fileList2[0].nSize, 0u);
-    EXPECT_TRUE(app.fileList2[0].pData.empty());
-    EXPECT_EQ(app.b_filesLoaded2, 1);
+    ASSERT_EQ(app.fileSystem.fileSets[1].fileList.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[1].fileList[0].nSize, 0u);
+    EXPECT_TRUE(app.fileSystem.fileSets[1].fileList[0].pData.empty());
+    EXPECT_EQ(app.fileSystem.fileSets[1].b_filesLoaded, 1);
 }
 
 TEST_F(FileSetTest, NamesOfUpTo127BytesLoadAndLongerOnesAreRefused) {
-    app.filePath3 = MakeFolder("set3");
+    app.fileSystem.fileSets[2].filePath = MakeFolder("set3");
     std::string wide;  // 42 three-byte characters and one byte: 127 bytes
     for (int i = 0; i < 42; ++i) {
         wide += "文";
@@ -303,18 +311,18 @@ TEST_F(FileSetTest, NamesOfUpTo127BytesLoadAndLongerOnesAreRefused) {
     const std::string fits[] = {std::string(127, 'a'), wide + "x"};
     const std::string refused[] = {std::string(128, 'b'), wide + "文"};  // 128 and 129 bytes
     for (const std::string& name : fits) {
-        WriteText(app.filePath3 + "/" + name, "fits");
+        WriteText(app.fileSystem.fileSets[2].filePath + "/" + name, "fits");
     }
     for (const std::string& name : refused) {
-        WriteText(app.filePath3 + "/" + name, "refused");
+        WriteText(app.fileSystem.fileSets[2].filePath + "/" + name, "refused");
     }
     LoadSet(3);
-    ASSERT_EQ(app.fileList3.size(), 2u);
-    EXPECT_EQ(NameOf(app.fileList3[0]), fits[0]);
-    EXPECT_EQ(NameOf(app.fileList3[1]), fits[1]);
-    EXPECT_EQ(app.fileList3[0].szName[127], '\0');
+    ASSERT_EQ(app.fileSystem.fileSets[2].fileList.size(), 2u);
+    EXPECT_EQ(NameOf(app.fileSystem.fileSets[2].fileList[0]), fits[0]);
+    EXPECT_EQ(NameOf(app.fileSystem.fileSets[2].fileList[1]), fits[1]);
+    EXPECT_EQ(app.fileSystem.fileSets[2].fileList[0].szName[127], '\0');
     // A refused file came last, so the set counts as not loaded; set 3 reports as set 1.
-    EXPECT_EQ(app.b_filesLoaded3, 0);
+    EXPECT_EQ(app.fileSystem.fileSets[2].b_filesLoaded, 0);
     EXPECT_EQ(errors, (std::vector<int>{3, 3}));
     EXPECT_STREQ(FileSetErrorMessage(3), "文件系统待下载文件(1)加载错误，请重新选择！");
 }
@@ -339,11 +347,11 @@ TEST_F(FileSetTest, FlagFollowsTheLastFileOfTheSet) {
         // A name too long for the record makes a file fail; "a..." sorts before "z...".
         WriteText(folder + "/" + (c.firstLoads ? std::string("a1") : std::string(130, 'a')), "first");
         WriteText(folder + "/" + (c.lastLoads ? std::string("z1") : std::string(130, 'z')), "last");
-        app.filePath2 = folder;
+        app.fileSystem.fileSets[1].filePath = folder;
         errors.clear();
         LoadSet(2);
-        EXPECT_EQ(app.b_filesLoaded2, c.expectedFlag);
-        EXPECT_EQ(app.fileList2.size(), c.expectedRecords);
+        EXPECT_EQ(app.fileSystem.fileSets[1].b_filesLoaded, c.expectedFlag);
+        EXPECT_EQ(app.fileSystem.fileSets[1].fileList.size(), c.expectedRecords);
         EXPECT_EQ(errors.size(), 2 - c.expectedRecords);
         for (int set : errors) {
             EXPECT_EQ(set, 2);
@@ -354,31 +362,31 @@ TEST_F(FileSetTest, FlagFollowsTheLastFileOfTheSet) {
 }
 
 TEST_F(FileSetTest, LoadingAgainReplacesTheSetAndAnEmptyFolderLoadsNothing) {
-    app.filePath1 = MakeFolder("set");
-    WriteText(app.filePath1 + "/one", "1");
+    app.fileSystem.fileSets[0].filePath = MakeFolder("set");
+    WriteText(app.fileSystem.fileSets[0].filePath + "/one", "1");
     LoadSet(1);
     LoadSet(1);
-    EXPECT_EQ(app.fileList1.size(), 1u);
-    EXPECT_EQ(app.fileNames1.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
+    EXPECT_EQ(app.fileSystem.fileSets[0].fileNames.size(), 1u);
 
-    app.filePath1 = MakeFolder("empty");
+    app.fileSystem.fileSets[0].filePath = MakeFolder("empty");
     LoadSet(1);
-    EXPECT_TRUE(app.fileList1.empty());
-    EXPECT_TRUE(app.fileNames1.empty());
-    EXPECT_EQ(app.b_filesLoaded1, 0);
+    EXPECT_TRUE(app.fileSystem.fileSets[0].fileList.empty());
+    EXPECT_TRUE(app.fileSystem.fileSets[0].fileNames.empty());
+    EXPECT_EQ(app.fileSystem.fileSets[0].b_filesLoaded, 0);
     EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(FileSetTest, Utf8PathsAndNames) {
-    app.filePath1 = MakeFolder("文件夹");
-    WriteText(app.filePath1 + "/声音.amr", "amr!");
+    app.fileSystem.fileSets[0].filePath = MakeFolder("文件夹");
+    WriteText(app.fileSystem.fileSets[0].filePath + "/声音.amr", "amr!");
     LoadSet(1);
-    ASSERT_EQ(app.fileList1.size(), 1u);
-    EXPECT_EQ(NameOf(app.fileList1[0]), "声音.amr");
+    ASSERT_EQ(app.fileSystem.fileSets[0].fileList.size(), 1u);
+    EXPECT_EQ(NameOf(app.fileSystem.fileSets[0].fileList[0]), "声音.amr");
 
-    app.amrPath = app.filePath1 + "/声音.amr";
-    EXPECT_EQ(LoadAmr(app), kAmrLoaded);
-    EXPECT_EQ(app.amrSize, 4);
+    app.audio.amrPath = app.fileSystem.fileSets[0].filePath + "/声音.amr";
+    EXPECT_EQ(LoadAmr(app.audio), kAmrLoaded);
+    EXPECT_EQ(app.audio.amrSize, 4);
 }
 
 // A file of 4 GiB and more must not be taken for a short one (its length does not fit the
@@ -393,13 +401,13 @@ TEST_F(FileSetTest, FilesTooLongForTheirSizeFieldAreRefused) {
         GTEST_SKIP() << "no sparse files here: " << error.message();
     }
     EXPECT_EQ(GetFileLength(big), 0u);
-    app.filePath1 = folder;
+    app.fileSystem.fileSets[0].filePath = folder;
     LoadSet(1);
-    EXPECT_TRUE(app.fileList1.empty());
+    EXPECT_TRUE(app.fileSystem.fileSets[0].fileList.empty());
     EXPECT_EQ(errors, std::vector<int>{1});
-    app.amrPath = big;
-    EXPECT_EQ(LoadAmr(app), kAmrUnreadable);
-    EXPECT_EQ(app.b_amrLoaded, 0);
+    app.audio.amrPath = big;
+    EXPECT_EQ(LoadAmr(app.audio), kAmrUnreadable);
+    EXPECT_EQ(app.audio.b_amrLoaded, 0);
 }
 
 // A file that fits its size field but not in memory is reported like an unreadable one.
@@ -422,39 +430,39 @@ TEST_F(FileSetTest, FilesLargerThanMemoryAreReportedNotFatal) {
             logo[static_cast<size_t>(at + i)] = static_cast<uint8_t>(value >> (8 * i));
         }
     }
-    app.logoPath = dir.File("huge.bmp");
-    WriteFile(app.logoPath, logo);
-    fs::resize_file(app.logoPath, kGiB + 64, error);
+    app.logo.logoPath = dir.File("huge.bmp");
+    WriteFile(app.logo.logoPath, logo);
+    fs::resize_file(app.logo.logoPath, kGiB + 64, error);
     ASSERT_FALSE(error) << error.message();
 
-    app.filePath1 = folder;
+    app.fileSystem.fileSets[0].filePath = folder;
     EXPECT_TRUE(testing::HoldsWithLittleMemory([this] {
         LoadSet(1);
-        return app.fileList1.empty() && errors == std::vector<int>{1} && app.b_filesLoaded1 == 0;
+        return app.fileSystem.fileSets[0].fileList.empty() && errors == std::vector<int>{1} && app.fileSystem.fileSets[0].b_filesLoaded == 0;
     }));
-    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] { return LoadLogo(app) == 0 && app.logoPixels.empty(); }));
+    EXPECT_TRUE(testing::HoldsWithLittleMemory([this] { return LoadLogo(app.logo) == 0 && app.logo.logoPixels.empty(); }));
 }
 
 TEST(AmrTest, LoadsTheFileUnchangedOrReportsIt) {
     TempDir dir;
-    CKorvaneAppDownloadApp app;
-    app.amrPath = dir.File("voice.amr");
-    WriteFile(app.amrPath, {'#', '!', 'A', 'M', 'R', '\n', 0, 0xFF});
-    EXPECT_EQ(LoadAmr(app), kAmrLoaded);
-    EXPECT_EQ(app.b_amrLoaded, 1);
-    EXPECT_EQ(app.amrSize, 8);
-    EXPECT_EQ(app.amrData, (std::vector<uint8_t>{'#', '!', 'A', 'M', 'R', '\n', 0, 0xFF}));
+    LoadedData app;
+    app.audio.amrPath = dir.File("voice.amr");
+    WriteFile(app.audio.amrPath, {'#', '!', 'A', 'M', 'R', '\n', 0, 0xFF});
+    EXPECT_EQ(LoadAmr(app.audio), kAmrLoaded);
+    EXPECT_EQ(app.audio.b_amrLoaded, 1);
+    EXPECT_EQ(app.audio.amrSize, 8);
+    EXPECT_EQ(app.audio.amrData, (std::vector<uint8_t>{'#', '!', 'A', 'M', 'R', '\n', 0, 0xFF}));
 
-    app.amrPath = dir.File("empty.amr");
-    WriteFile(app.amrPath, {});
-    EXPECT_EQ(LoadAmr(app), kAmrLoaded);
-    EXPECT_EQ(app.amrSize, 0);
+    app.audio.amrPath = dir.File("empty.amr");
+    WriteFile(app.audio.amrPath, {});
+    EXPECT_EQ(LoadAmr(app.audio), kAmrLoaded);
+    EXPECT_EQ(app.audio.amrSize, 0);
 
-    app.amrPath = dir.File("missing.amr");
-    EXPECT_EQ(LoadAmr(app), kAmrUnreadable);
-    EXPECT_EQ(app.b_amrLoaded, 0);
-    EXPECT_TRUE(app.amrData.empty());
-    EXPECT_EQ(app.amrSize, 0);
+    app.audio.amrPath = dir.File("missing.amr");
+    EXPECT_EQ(LoadAmr(app.audio), kAmrUnreadable);
+    EXPECT_EQ(app.audio.b_amrLoaded, 0);
+    EXPECT_TRUE(app.audio.amrData.empty());
+    EXPECT_EQ(app.audio.amrSize, 0);
 }
 
 }  // namespace

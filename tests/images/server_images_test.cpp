@@ -64,9 +64,9 @@ protected:
         : main_(MakeTestImage(TestRsaKeys(), 3000, 1)), second_(MakeTestImage(TestRsaKeys(), 700, 2)) {
         rig_.server.Serve("/main.bin", AsText(main_.envelope));
         rig_.server.Serve("/second.bin", AsText(second_.envelope));
-        app_.rsaKeys = TestRsaKeys();
-        app_.mainImageUrl = rig_.Url("/main.bin");
-        app_.secondImageUrl = rig_.Url("/second.bin");
+        keys_ = TestRsaKeys();
+        images_.mainImageUrl = rig_.Url("/main.bin");
+        images_.secondImageUrl = rig_.Url("/second.bin");
     }
 
     int RequestsFor(const std::string& path) const {
@@ -78,12 +78,13 @@ protected:
     testing::ImageServerRig rig_;
     TestImage main_;
     TestImage second_;
-    CKorvaneAppDownloadApp app_;
+    RsaKeyTexts keys_;
+    LoadedImages images_;
     ServerImageBuffers buffers_;
 };
 
 TEST_F(ServerImagesTest, BothImagesAreFetchedVerifiedAndUnwrapped) {
-    ASSERT_EQ(FetchServerImages(app_, buffers_), 0);
+    ASSERT_EQ(FetchServerImages(keys_, images_, buffers_), 0);
     EXPECT_TRUE(Holds(buffers_.main, buffers_.mainLength, main_.image));
     EXPECT_TRUE(Holds(buffers_.second, buffers_.secondLength, second_.image));
     EXPECT_EQ(buffers_.main.size(), kImageBufferCapacity);
@@ -92,8 +93,8 @@ TEST_F(ServerImagesTest, BothImagesAreFetchedVerifiedAndUnwrapped) {
 TEST_F(ServerImagesTest, EmptyUrlSkipsItsImageAndKeepsItsBuffer) {
     buffers_.main.assign(10, 0x77);
     buffers_.mainLength = 10;
-    app_.mainImageUrl.clear();
-    ASSERT_EQ(FetchServerImages(app_, buffers_), 0);
+    images_.mainImageUrl.clear();
+    ASSERT_EQ(FetchServerImages(keys_, images_, buffers_), 0);
     EXPECT_EQ(buffers_.main, std::vector<uint8_t>(10, 0x77));
     EXPECT_EQ(buffers_.mainLength, 10);
     EXPECT_TRUE(Holds(buffers_.second, buffers_.secondLength, second_.image));
@@ -122,10 +123,10 @@ TEST_F(ServerImagesTest, EachFailureHasItsResultAndEndsTheProcedure) {
         rig.server.Serve("/main.bin", AsText(main_.envelope));
         rig.server.Serve("/second.bin", AsText(second_.envelope));
         rig.server.Serve(c.path, c.foreignKey ? AsText(foreign.envelope) : AsText(main_.envelope), c.fault);
-        app_.mainImageUrl = rig.Url("/main.bin");
-        app_.secondImageUrl = rig.Url("/second.bin");
+        images_.mainImageUrl = rig.Url("/main.bin");
+        images_.secondImageUrl = rig.Url("/second.bin");
         ServerImageBuffers buffers;
-        EXPECT_EQ(FetchServerImages(app_, buffers), c.result);
+        EXPECT_EQ(FetchServerImages(keys_, images_, buffers), c.result);
         const auto requests = rig.server.Requests();
         EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
                                 [](const sim::RequestHead& r) { return r.path == "/second.bin"; }),
@@ -135,40 +136,38 @@ TEST_F(ServerImagesTest, EachFailureHasItsResultAndEndsTheProcedure) {
 
 TEST_F(ServerImagesTest, FailedFetchLeavesTheLengthAtTheCapacity) {
     rig_.server.SetFault("/main.bin", ServeFault::kNotFound);
-    ASSERT_EQ(FetchServerImages(app_, buffers_), -1);
+    ASSERT_EQ(FetchServerImages(keys_, images_, buffers_), -1);
     EXPECT_EQ(buffers_.mainLength, static_cast<int32_t>(kImageBufferCapacity));
     EXPECT_EQ(buffers_.main.size(), kImageBufferCapacity);
 }
 
 TEST_F(ServerImagesTest, LoadCopiesTheImagesIntoTheApplication) {
-    ASSERT_EQ(LoadServerImages(app_, buffers_), 1);
-    EXPECT_EQ(app_.imageCount, 2);
-    EXPECT_EQ(app_.mainImageName, "MainApp.img");
-    EXPECT_EQ(app_.secondImageName, "SecondApp.img");
-    EXPECT_EQ(app_.mainImage, main_.image);
-    EXPECT_EQ(app_.mainImageSize, static_cast<int>(main_.image.size()));
-    EXPECT_EQ(app_.secondImage, second_.image);
-    EXPECT_EQ(app_.secondImageSize, static_cast<int>(second_.image.size()));
-    EXPECT_EQ(app_.b_appLoaded, 0);  // the callers set it
+    ASSERT_EQ(LoadServerImages(keys_, images_, buffers_), 1);
+    EXPECT_EQ(images_.imageCount, 2);
+    EXPECT_EQ(images_.mainImage, main_.image);
+    EXPECT_EQ(images_.mainImageSize, static_cast<int>(main_.image.size()));
+    EXPECT_EQ(images_.secondImage, second_.image);
+    EXPECT_EQ(images_.secondImageSize, static_cast<int>(second_.image.size()));
+    EXPECT_EQ(images_.b_appLoaded, 0);  // the callers set it
 }
 
 TEST_F(ServerImagesTest, LoadOfOneImageCountsOne) {
-    app_.secondImageUrl.clear();
-    ASSERT_EQ(LoadServerImages(app_, buffers_), 1);
-    EXPECT_EQ(app_.imageCount, 1);
-    EXPECT_EQ(app_.mainImage, main_.image);
-    EXPECT_TRUE(app_.secondImage.empty());
-    EXPECT_EQ(app_.secondImageSize, 0);
+    images_.secondImageUrl.clear();
+    ASSERT_EQ(LoadServerImages(keys_, images_, buffers_), 1);
+    EXPECT_EQ(images_.imageCount, 1);
+    EXPECT_EQ(images_.mainImage, main_.image);
+    EXPECT_TRUE(images_.secondImage.empty());
+    EXPECT_EQ(images_.secondImageSize, 0);
 }
 
 TEST_F(ServerImagesTest, FailedLoadCountsNothingAndKeepsTheEarlierCopies) {
-    ASSERT_EQ(LoadServerImages(app_, buffers_), 1);
+    ASSERT_EQ(LoadServerImages(keys_, images_, buffers_), 1);
     rig_.server.SetFault("/second.bin", ServeFault::kDropConnection);
     ServerImageBuffers again;
-    EXPECT_EQ(LoadServerImages(app_, again), 0);
-    EXPECT_EQ(app_.imageCount, 0);
-    EXPECT_EQ(app_.mainImage, main_.image);
-    EXPECT_EQ(app_.secondImage, second_.image);
+    EXPECT_EQ(LoadServerImages(keys_, images_, again), 0);
+    EXPECT_EQ(images_.imageCount, 0);
+    EXPECT_EQ(images_.mainImage, main_.image);
+    EXPECT_EQ(images_.secondImage, second_.image);
     // The main image of this fetch is still there for the start-up MD5 check.
     EXPECT_TRUE(Holds(again.main, again.mainLength, main_.image));
 }

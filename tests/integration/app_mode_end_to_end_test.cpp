@@ -86,9 +86,9 @@ TEST(AppModeEndToEnd, TerminalsRunningTheirApplicationAreIdentifiedAndSentIntoTh
         auto session = std::make_unique<SimSession>(
             bench, port, settings, 0, port == 1 ? note_loader_entry : std::function<void(int, const sim::TerminalEvent&)>());
         ++port;
-        session->app.b_checkTUSN = c.check_tusn ? 1 : 0;
-        std::copy_n("QV", 2, session->app.deviceType.begin());
-        std::copy_n("ABC", 3, session->app.customerId.begin());
+        session->app.identity.b_checkTUSN = c.check_tusn ? 1 : 0;
+        std::copy_n("QV", 2, session->app.identity.deviceType.begin());
+        std::copy_n("ABC", 3, session->app.identity.customerId.begin());
         ASSERT_TRUE(session->Start()) << c.name << ": " << session->error;
         sessions.push_back(std::move(session));
     }

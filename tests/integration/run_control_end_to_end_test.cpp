@@ -139,7 +139,7 @@ protected:
 
     bool Ended(size_t count) const { return front_->ended.size() >= count; }
 
-    _THREAD_PARA_T& Record(uint32_t nPort) { return *app_.sessionMap.at(nPort); }
+    _THREAD_PARA_T& Record(uint32_t nPort) { return *front_->run->Sessions().at(nPort); }
 
     SimBench bench_;
     SysfsTree noRealPorts_;
@@ -156,7 +156,7 @@ TEST_F(RunControlEndToEnd, FourTerminalsPluggedOneAfterAnotherAllPass) {
     FrontEnd::SettleWatcher();
     for (int port : {3, 4, 5, 6}) {
         Plug(Terminal(port));
-        ASSERT_TRUE(front_->PumpUntil([&] { return app_.sessionMap.count(static_cast<uint32_t>(port)) != 0; }));
+        ASSERT_TRUE(front_->PumpUntil([&] { return front_->run->Sessions().count(static_cast<uint32_t>(port)) != 0; }));
     }
     ASSERT_TRUE(front_->PumpUntil([&] { return Ended(4); }));
 
@@ -171,7 +171,7 @@ TEST_F(RunControlEndToEnd, FourTerminalsPluggedOneAfterAnotherAllPass) {
         SCOPED_TRACE(port);
         const sim::TerminalRecord record = terminal->Snapshot();
         ASSERT_TRUE(record.logo.has_value());
-        EXPECT_EQ(*record.logo, app_.logoBlock);
+        EXPECT_EQ(*record.logo, app_.logo.logoBlock);
         EXPECT_EQ(record.partitions.size(), 2U);
         ASSERT_EQ(record.files.size(), files_.size());
         for (const auto& [name, bytes] : files_) {
@@ -192,7 +192,7 @@ TEST_F(RunControlEndToEnd, APortWithAnotherDescriptionGetsNoSession) {
     Plug(terminal);
     ASSERT_TRUE(front_->PumpUntil([&] { return Ended(1); }));
     EXPECT_EQ(front_->ended, std::vector<uint32_t>{8});
-    EXPECT_EQ(app_.sessionMap.count(7), 0U);
+    EXPECT_EQ(front_->run->Sessions().count(7), 0U);
     EXPECT_EQ(front_->rows.Snapshot().size(), 1U);
     EXPECT_FALSE(other.Status().received_any);
 }
@@ -224,7 +224,7 @@ TEST_F(RunControlEndToEnd, UnplugMidTransferTearsDownAndReplugStartsAgainOnTheSa
     EXPECT_EQ(front_->rows.Snapshot().size(), 1U);
     EXPECT_EQ(front_->Row(5).nItem, 0);
     EXPECT_EQ(front_->Row(5).cells[kColProgress], "Passed");
-    EXPECT_EQ(terminal.Snapshot().logo, app_.logoBlock);
+    EXPECT_EQ(terminal.Snapshot().logo, app_.logo.logoBlock);
 }
 
 TEST_F(RunControlEndToEnd, StopInTheMiddleEndsEverything) {
@@ -244,7 +244,7 @@ TEST_F(RunControlEndToEnd, StopInTheMiddleEndsEverything) {
     EXPECT_FALSE(front_->run->Running());
     EXPECT_FALSE(front_->run->TimerArmed());
     EXPECT_FALSE(front_->run->Watcher()->ThreadExists());
-    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(front_->run->Sessions().empty());
     EXPECT_TRUE(front_->rows.Snapshot().empty());
 
     // Nothing more reaches the terminals, and the ports are free to be opened again.
@@ -263,7 +263,7 @@ TEST_F(RunControlEndToEnd, AnIdleRunReportsNothingForTerminalsAlreadyThere) {
     Plug(Terminal(9));
     ASSERT_TRUE(front_->run->OnStart());
     EXPECT_FALSE(front_->PumpUntil([] { return false; }, 500ms));
-    EXPECT_TRUE(app_.sessionMap.empty());
+    EXPECT_TRUE(front_->run->Sessions().empty());
     EXPECT_FALSE(terminals_[9]->Status().received_any);
 }
 

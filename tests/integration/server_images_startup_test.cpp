@@ -72,12 +72,10 @@ protected:
 TEST_F(ServerImagesStartupTest, TwoImagesAreLoadedAndChecked) {
     ASSERT_TRUE(StartUp()) << ::testing::PrintToString(sink_.messages);
     EXPECT_TRUE(sink_.messages.empty());
-    EXPECT_EQ(app_.b_appLoaded, 1);
-    EXPECT_EQ(app_.imageCount, 2);
-    EXPECT_EQ(app_.mainImage, main_.image);
-    EXPECT_EQ(app_.secondImage, second_.image);
-    EXPECT_EQ(app_.mainImageName, "MainApp.img");
-    EXPECT_EQ(app_.secondImageName, "SecondApp.img");
+    EXPECT_EQ(app_.images.b_appLoaded, 1);
+    EXPECT_EQ(app_.images.imageCount, 2);
+    EXPECT_EQ(app_.images.mainImage, main_.image);
+    EXPECT_EQ(app_.images.secondImage, second_.image);
 }
 
 TEST_F(ServerImagesStartupTest, OneUrlLoadsTheMainImageAloneWithoutMd5_2) {
@@ -90,9 +88,9 @@ TEST_F(ServerImagesStartupTest, OneUrlLoadsTheMainImageAloneWithoutMd5_2) {
         ASSERT_TRUE(app.InitInstance(sink, config_.Path(), KORVANE_MODULE_DIR))
             << ::testing::PrintToString(sink.messages);
         EXPECT_TRUE(sink.messages.empty());
-        EXPECT_EQ(app.b_appLoaded, 1);
-        EXPECT_EQ(app.imageCount, 1);
-        EXPECT_EQ(app.mainImage, main_.image);
+        EXPECT_EQ(app.images.b_appLoaded, 1);
+        EXPECT_EQ(app.images.imageCount, 1);
+        EXPECT_EQ(app.images.mainImage, main_.image);
         app.ExitInstance();
     }
 }
@@ -118,8 +116,8 @@ TEST_F(ServerImagesStartupTest, MissingMainImageIsReportedThenFailsItsMd5Check) 
     rig_.server.SetFault("/main.bin", ServeFault::kNotFound);
     EXPECT_FALSE(StartUp());
     EXPECT_EQ(sink_.messages, (std::vector<std::string>{kReadFailed, kMd5OneWrong}));
-    EXPECT_EQ(app_.b_appLoaded, 0);
-    EXPECT_EQ(app_.imageCount, 0);
+    EXPECT_EQ(app_.images.b_appLoaded, 0);
+    EXPECT_EQ(app_.images.imageCount, 0);
 }
 
 TEST_F(ServerImagesStartupTest, MainImageUnderAnotherKeyFailsItsMd5Check) {
@@ -133,8 +131,8 @@ TEST_F(ServerImagesStartupTest, FailingSecondImageCompletesStartUpButStartRefuse
     rig_.server.SetFault("/second.bin", ServeFault::kNoContentLength);
     EXPECT_TRUE(StartUp());
     EXPECT_EQ(sink_.messages, std::vector<std::string>{kReadFailed});
-    EXPECT_EQ(app_.b_appLoaded, 0);
-    EXPECT_EQ(app_.imageCount, 0);
+    EXPECT_EQ(app_.images.b_appLoaded, 0);
+    EXPECT_EQ(app_.images.imageCount, 0);
 
     PortRows rows(app_);
     RunControl control(app_, rows, sink_, [](uint32_t, int) { return true; });
@@ -186,10 +184,10 @@ TEST(DemoImagesStartupTest, PublishedSamplesPassStartUp) {
     CKorvaneAppDownloadApp app;
     RecordingSink sink;
     ASSERT_TRUE(app.InitInstance(sink, config.Path(), KORVANE_MODULE_DIR)) << ::testing::PrintToString(sink.messages);
-    EXPECT_EQ(app.b_appLoaded, 1);
-    EXPECT_EQ(app.imageCount, 2);
-    EXPECT_EQ(app.mainImage, images.main);
-    EXPECT_EQ(app.secondImage, images.second);
+    EXPECT_EQ(app.images.b_appLoaded, 1);
+    EXPECT_EQ(app.images.imageCount, 2);
+    EXPECT_EQ(app.images.mainImage, images.main);
+    EXPECT_EQ(app.images.secondImage, images.second);
     app.ExitInstance();
 }
 

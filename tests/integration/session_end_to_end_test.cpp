@@ -63,14 +63,14 @@ _tagDownloadImageData MakeFile(const std::string& name, size_t size, uint8_t see
 }
 
 void UseImages(CKorvaneAppDownloadApp& app, size_t main_length, size_t second_length = 0) {
-    app.b_downloadApp = 1;
-    app.mainImage = MakeTestImage(main_length, kMainLoad, 1);
-    app.mainImageSize = static_cast<int>(main_length);
-    app.imageCount = 1;
+    app.images.b_downloadApp = 1;
+    app.images.mainImage = MakeTestImage(main_length, kMainLoad, 1);
+    app.images.mainImageSize = static_cast<int>(main_length);
+    app.images.imageCount = 1;
     if (second_length != 0) {
-        app.secondImage = MakeTestImage(second_length, kSecondLoad, 2);
-        app.secondImageSize = static_cast<int>(second_length);
-        app.imageCount = 2;
+        app.images.secondImage = MakeTestImage(second_length, kSecondLoad, 2);
+        app.images.secondImageSize = static_cast<int>(second_length);
+        app.images.imageCount = 2;
     }
 }
 
@@ -78,35 +78,35 @@ void UseImages(CKorvaneAppDownloadApp& app, size_t main_length, size_t second_le
 // three file sets, audio, auto-run, secure boot, run app, CHECK SP.
 void ConfigureEverything(CKorvaneAppDownloadApp& app) {
     UseImages(app, 2000, 1000);
-    app.b_downloadLogo = 1;
-    app.logoBlock.assign(36, 0x3C);
-    app.logoBlockSize = 36;
-    app.b_fileDownload = 1;
-    app.b_fsConfig = 1;
-    app.fsType = 2;
-    app.fsDMA = 1;
-    app.fsBaud = 921600;
-    app.spiFlashSize = 16;
-    app.b_fsPart1Init = 1;
-    app.fsPart1Drive = "C";
-    app.fsPart1Address = 0x100;
-    app.fsPart1Size = 4;
-    app.b_fsPart2Init = 1;
-    app.fsPart2Drive = "D";
-    app.fsPart2Address = 0x500;
-    app.fsPart2Size = 2;
-    app.b_filePush1 = 1;
-    app.targetPath1 = "C:";
-    app.fileList1 = {MakeFile("a.txt", 10, 1), MakeFile("b.bin", 1025, 2)};
-    app.b_filePush2 = 1;
-    app.targetPath2 = "C:/data";
-    app.fileList2 = {MakeFile("c.dat", 1024, 3)};
-    app.b_filePush3 = 1;
-    app.targetPath3 = "D:/x/y";
-    app.fileList3 = {MakeFile("d", 0, 4)};
-    app.b_downloadAMR = 1;
-    app.amrData.assign(3000, 0x42);
-    app.amrSize = 3000;
+    app.logo.b_downloadLogo = 1;
+    app.logo.logoBlock.assign(36, 0x3C);
+    app.logo.logoBlockSize = 36;
+    app.fileSystem.b_fileDownload = 1;
+    app.fileSystem.b_fsConfig = 1;
+    app.fileSystem.fsType = 2;
+    app.fileSystem.fsDMA = 1;
+    app.fileSystem.fsBaud = 921600;
+    app.fileSystem.spiFlashSize = 16;
+    app.fileSystem.partitions[0].b_fsPartInit = 1;
+    app.fileSystem.partitions[0].fsPartDrive = "C";
+    app.fileSystem.partitions[0].fsPartAddress = 0x100;
+    app.fileSystem.partitions[0].fsPartSize = 4;
+    app.fileSystem.partitions[1].b_fsPartInit = 1;
+    app.fileSystem.partitions[1].fsPartDrive = "D";
+    app.fileSystem.partitions[1].fsPartAddress = 0x500;
+    app.fileSystem.partitions[1].fsPartSize = 2;
+    app.fileSystem.fileSets[0].b_filePush = 1;
+    app.fileSystem.fileSets[0].targetPath = "C:";
+    app.fileSystem.fileSets[0].fileList = {MakeFile("a.txt", 10, 1), MakeFile("b.bin", 1025, 2)};
+    app.fileSystem.fileSets[1].b_filePush = 1;
+    app.fileSystem.fileSets[1].targetPath = "C:/data";
+    app.fileSystem.fileSets[1].fileList = {MakeFile("c.dat", 1024, 3)};
+    app.fileSystem.fileSets[2].b_filePush = 1;
+    app.fileSystem.fileSets[2].targetPath = "D:/x/y";
+    app.fileSystem.fileSets[2].fileList = {MakeFile("d", 0, 4)};
+    app.audio.b_downloadAMR = 1;
+    app.audio.amrData.assign(3000, 0x42);
+    app.audio.amrSize = 3000;
     app.b_autoRun = 1;
     app.b_secureBoot = 1;
     app.b_runApp = 1;
@@ -144,9 +144,9 @@ TEST(SessionEndToEnd, ConfigurationsSendTheirCommandsAndEndAsExpected) {
          {"0 6000 Time out"}},
         {"terminal silent mid-logo",
          [](auto& app) {
-             app.b_downloadLogo = 1;
-             app.logoBlock.assign(2000, 7);
-             app.logoBlockSize = 2000;
+             app.logo.b_downloadLogo = 1;
+             app.logo.logoBlock.assign(2000, 7);
+             app.logo.logoBlockSize = 2000;
          },
          {"silent:cmd=11:nth=2"},
          {"5", "48", "11*2"},
@@ -157,7 +157,7 @@ TEST(SessionEndToEnd, ConfigurationsSendTheirCommandsAndEndAsExpected) {
          {"5", "48", "0*2"},
          {"0 6000 Port lost"}},
         {"erase refused",
-         [](auto& app) { app.b_fileDownload = 1; },
+         [](auto& app) { app.fileSystem.b_fileDownload = 1; },
          {"remote-error=flash busy:cmd=36"},
          {"5", "48", "36"},
          {"0 5 remote: flash busy"}},
@@ -205,7 +205,7 @@ TEST(SessionEndToEnd, ImageIsStoredByteForByteFromItsLoadAddress) {
 
     const sim::TerminalRecord record = session.Record();
     ASSERT_EQ(record.images.count(kMainLoad), 1u);
-    EXPECT_EQ(record.images.at(kMainLoad), session.app.mainImage);
+    EXPECT_EQ(record.images.at(kMainLoad), session.app.images.mainImage);
     std::vector<uint32_t> payloads;
     for (const sim::ReceivedPacket& packet : record.PacketsOf(0)) {
         payloads.push_back(packet.payload_size);
@@ -227,10 +227,10 @@ TEST(SessionEndToEnd, EveryConfiguredItemIsStoredOnTheTerminal) {
 
     const sim::TerminalRecord r = session.Record();
     const CKorvaneAppDownloadApp& app = session.app;
-    EXPECT_EQ(r.images.at(kMainLoad), app.mainImage);
-    EXPECT_EQ(r.images.at(kSecondLoad), app.secondImage);
-    EXPECT_EQ(r.logo, app.logoBlock);
-    EXPECT_EQ(r.audio, app.amrData);
+    EXPECT_EQ(r.images.at(kMainLoad), app.images.mainImage);
+    EXPECT_EQ(r.images.at(kSecondLoad), app.images.secondImage);
+    EXPECT_EQ(r.logo, app.logo.logoBlock);
+    EXPECT_EQ(r.audio, app.audio.amrData);
     ASSERT_TRUE(r.fs_config.has_value());
     EXPECT_EQ(*r.fs_config, (std::array<uint32_t, 3>{2, 1, 921600}));
     EXPECT_EQ(r.erase_count, 1u);
@@ -243,9 +243,9 @@ TEST(SessionEndToEnd, EveryConfiguredItemIsStoredOnTheTerminal) {
     EXPECT_EQ(r.partitions[1].start_addr, 0x500u);
     EXPECT_EQ(r.dirs, Sequence({"C:/data"})) << "only the target with exactly one '/' is prepared";
     std::map<std::string, std::vector<uint8_t>> expected_files = {
-        {"C:/a.txt", app.fileList1[0].pData},
-        {"C:/b.bin", app.fileList1[1].pData},
-        {"C:/data/c.dat", app.fileList2[0].pData},
+        {"C:/a.txt", app.fileSystem.fileSets[0].fileList[0].pData},
+        {"C:/b.bin", app.fileSystem.fileSets[0].fileList[1].pData},
+        {"C:/data/c.dat", app.fileSystem.fileSets[1].fileList[0].pData},
         {"D:/x/y/d", {}},
     };
     EXPECT_EQ(r.files, expected_files);
@@ -271,19 +271,19 @@ TEST(SessionEndToEnd, LoadedLocalFilesArriveAsLoaded) {
 
     SimSession session(bench, 5, LoaderTerminal());
     CKorvaneAppDownloadApp& app = session.app;
-    app.b_downloadLogo = 1;
-    app.logoPath = files.File("logo.bmp");
-    ASSERT_EQ(LoadLogo(app), 1);
-    BuildLogoBlock(app);
-    app.b_downloadAMR = 1;
-    app.amrPath = files.File("voice.amr");
-    ASSERT_EQ(LoadAmr(app), kAmrLoaded);
-    app.b_fileDownload = 1;
-    app.b_filePush1 = 1;
-    app.filePath1 = files.File("set");
-    app.targetPath1 = "C:/res";
-    LoadFileSet(app, 1, nullptr);
-    ASSERT_EQ(app.fileList1.size(), 2u);
+    app.logo.b_downloadLogo = 1;
+    app.logo.logoPath = files.File("logo.bmp");
+    ASSERT_EQ(LoadLogo(app.logo), 1);
+    BuildLogoBlock(app.logo);
+    app.audio.b_downloadAMR = 1;
+    app.audio.amrPath = files.File("voice.amr");
+    ASSERT_EQ(LoadAmr(app.audio), kAmrLoaded);
+    app.fileSystem.b_fileDownload = 1;
+    app.fileSystem.fileSets[0].b_filePush = 1;
+    app.fileSystem.fileSets[0].filePath = files.File("set");
+    app.fileSystem.fileSets[0].targetPath = "C:/res";
+    LoadFileSet(app.fileSystem.fileSets[0], 1, nullptr);
+    ASSERT_EQ(app.fileSystem.fileSets[0].fileList.size(), 2u);
 
     ASSERT_TRUE(session.Start()) << session.error;
     ASSERT_TRUE(session.WaitFinished(kSessionLimit));
@@ -296,7 +296,7 @@ TEST(SessionEndToEnd, LoadedLocalFilesArriveAsLoaded) {
     EXPECT_EQ(LoadU32(r.logo->data() + 12), 8u);
     const std::vector<uint8_t> pixels(r.logo->begin() + 28, r.logo->end());
     EXPECT_EQ(pixels, TopDownPixels(2, 2)) << "the file's bottom-up rows arrive top row first";
-    std::ifstream amr(app.amrPath, std::ios::binary);
+    std::ifstream amr(app.audio.amrPath, std::ios::binary);
     EXPECT_EQ(r.audio, std::vector<uint8_t>(std::istreambuf_iterator<char>(amr), {}));
     EXPECT_EQ(r.files.size(), 2u);
     EXPECT_EQ(r.files.at("C:/res/one.txt"), ToBytes("first file"));
@@ -315,7 +315,7 @@ TEST(SessionEndToEnd, TerminalsTakingTheSameImagesShareTheirSignatures) {
     for (int port = 11; port < 17; ++port) {
         sessions.push_back(std::make_unique<SimSession>(bench, port, LoaderTerminal()));
         UseImages(sessions.back()->app, 20 * 1536 + 7, 3 * 1536);
-        sessions.back()->app.signatureCache = shared;
+        sessions.back()->app.signing.signatureCache = shared;
     }
     for (auto& session : sessions) {
         ASSERT_TRUE(session->Start()) << session->error;
@@ -327,8 +327,8 @@ TEST(SessionEndToEnd, TerminalsTakingTheSameImagesShareTheirSignatures) {
         const sim::TerminalRecord record = session->Record();
         ASSERT_EQ(record.images.count(kMainLoad), 1u);
         ASSERT_EQ(record.images.count(kSecondLoad), 1u);
-        EXPECT_EQ(record.images.at(kMainLoad), session->app.mainImage);
-        EXPECT_EQ(record.images.at(kSecondLoad), session->app.secondImage);
+        EXPECT_EQ(record.images.at(kMainLoad), session->app.images.mainImage);
+        EXPECT_EQ(record.images.at(kSecondLoad), session->app.images.secondImage);
     }
     // Start, data and end packets of both images; the two end packets are the same bytes.
     EXPECT_EQ(shared->Size(), (1u + 21u + 1u) + (1u + 3u + 1u) - 1u);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/run_plan.h"
 #include "engine/main_process.h"
 #include "engine/packet.h"
 #include "platform/dynlib.h"
@@ -121,20 +122,20 @@ SimSession::SimSession(SimBench& bench, int port_number, sim::TerminalSettings s
     terminal = std::make_unique<sim::SimTerminal>(std::move(config));
 
     app.b_running = 1;
-    app.pfnSign = LoadRealModules().sign;
-    app.keyPairData = ProcessKeyPair();
-    app.signedDataIniPath = bench.dir.File("SignedData.ini");
+    app.signing.pfnSign = LoadRealModules().sign;
+    app.signing.keyPairData = ProcessKeyPair();
+    app.signing.signedDataIniPath = bench.dir.File("SignedData.ini");
     const StoreEntries& store = LoadStoreEntries();
     error = store.error;
     app.utility.GetIniStringW = store.get;
     app.utility.WriteIniStringW = store.write;
-    app.portView = &view;
 }
 
 bool SimSession::Start() {
     if (!OpenChannel()) {
         return false;
     }
+    plan = MakeDownloadPlan(app);
     para.pThread = std::thread([this] { MainProcess(&para); });
     return true;
 }
@@ -153,7 +154,7 @@ bool SimSession::OpenChannel() {
         error = "CreateChannel failed";
         return false;
     }
-    para.pApp = &app;
+    para.pRun = &run;
     para.nPort = static_cast<uint32_t>(port);
     para.pChannel = channel;
     const ChannelConfig channel_config{0, static_cast<uint32_t>(port), kLinkBaud};

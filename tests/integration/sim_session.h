@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/KorvaneAppDownloadApp.h"
+#include "engine/download_plan.h"
 #include "engine/thread_para.h"
 #include "modules/channel/channel_abi.h"
 #include "modules/signing/keypair.h"
@@ -67,8 +68,9 @@ public:
     SimSession(const SimSession&) = delete;
     SimSession& operator=(const SimSession&) = delete;
 
-    // Plugs the terminal in, creates and opens the channel at 115200 baud (para.pChannel)
-    // and starts MainProcess on its thread; false with error set when something was missing.
+    // Plugs the terminal in, creates and opens the channel at 115200 baud (para.pChannel),
+    // makes the download plan from app and starts MainProcess on its thread; false with
+    // error set when something was missing.
     bool Start();
     // Only plugs the terminal in and opens the channel, for callers that drive the link.
     bool OpenChannel();
@@ -86,6 +88,8 @@ public:
     CKorvaneAppDownloadApp app;
     RecordingPortView view;
     std::unique_ptr<sim::SimTerminal> terminal;
+    DownloadPlan plan;
+    RunContext run{&plan, &view, nullptr, &app.b_running};
     _THREAD_PARA_T para;
 
 private:

@@ -141,7 +141,7 @@ TEST_F(FrameLogicTest, StartAndStopMoveCommandsAndTimer) {
 }
 
 TEST_F(FrameLogicTest, ARefusedStartLeavesTheFrameIdle) {
-    app.b_downloadApp = 1;  // and nothing loaded
+    app.images.b_downloadApp = 1;  // and nothing loaded
     logic.OnStart();
     EXPECT_EQ(sink.messages, std::vector<std::string>{"App 未加载，请确认！"});
     EXPECT_FALSE(run.Running());
@@ -189,16 +189,16 @@ TEST_F(FrameLogicTest, SettingsReloadTheServerImagesAfterOk) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         sink.messages.clear();
-        app.b_downloadApp = c.downloadApp;
-        app.b_appLoaded = 1;
+        app.images.b_downloadApp = c.downloadApp;
+        app.images.b_appLoaded = 1;
         app.imagePaths = {"/images/MainApp.img"};
-        app.mainImageUrl = "http://127.0.0.1:1/MainApp.img";
+        app.images.mainImageUrl = "http://127.0.0.1:1/MainApp.img";
         window.dialogOk = c.ok;
         const int dialogs = window.dialogs;
         logic.OnSettings();
         EXPECT_EQ(window.dialogs, dialogs + 1);
         EXPECT_EQ(sink.messages, c.messages);
-        EXPECT_EQ(app.b_appLoaded, c.appLoaded);
+        EXPECT_EQ(app.images.b_appLoaded, c.appLoaded);
     }
 }
 

@@ -45,12 +45,12 @@ public:
 
 // One partition of the whole 16 MiB flash, nothing else to download.
 void Baseline(CKorvaneAppDownloadApp& a) {
-    a.b_fileDownload = 1;
-    a.spiFlashSize = 16;
-    a.b_fsPart1Init = 1;
-    a.fsPart1Address = 0;
-    a.fsPart1Size = 16;
-    a.fsPart1Drive = "C";
+    a.fileSystem.b_fileDownload = 1;
+    a.fileSystem.spiFlashSize = 16;
+    a.fileSystem.partitions[0].b_fsPartInit = 1;
+    a.fileSystem.partitions[0].fsPartAddress = 0;
+    a.fileSystem.partitions[0].fsPartSize = 16;
+    a.fileSystem.partitions[0].fsPartDrive = "C";
 }
 
 // Opens the dialog on `app` and presses OK: the one message shown, or "" when accepted.
@@ -66,17 +66,17 @@ std::string OpenAndPressOk(CKorvaneAppDownloadApp& app) {
 TEST(SetDialogRules, OkChecksInOrderWithTheirMessages) {
     using App = CKorvaneAppDownloadApp;
     const auto twoParts = [](App& a) {
-        a.fsPart1Size = 8;
-        a.b_fsPart2Init = 1;
-        a.fsPart2Address = 2048;
-        a.fsPart2Size = 8;
-        a.fsPart2Drive = "D";
+        a.fileSystem.partitions[0].fsPartSize = 8;
+        a.fileSystem.partitions[1].b_fsPartInit = 1;
+        a.fileSystem.partitions[1].fsPartAddress = 2048;
+        a.fileSystem.partitions[1].fsPartSize = 8;
+        a.fileSystem.partitions[1].fsPartDrive = "D";
     };
     const auto target = [](int set, const char* path, const char* local) {
         return [=](App& a) {
-            (set == 1 ? a.b_filePush1 : a.b_filePush2) = 1;
-            (set == 1 ? a.targetPath1 : a.targetPath2) = path;
-            (set == 1 ? a.filePath1 : a.filePath2) = local;
+            (set == 1 ? a.fileSystem.fileSets[0].b_filePush : a.fileSystem.fileSets[1].b_filePush) = 1;
+            (set == 1 ? a.fileSystem.fileSets[0].targetPath : a.fileSystem.fileSets[1].targetPath) = path;
+            (set == 1 ? a.fileSystem.fileSets[0].filePath : a.fileSystem.fileSets[1].filePath) = local;
         };
     };
     const struct {
@@ -85,73 +85,73 @@ TEST(SetDialogRules, OkChecksInOrderWithTheirMessages) {
         const char* message;  // "" when OK is accepted
     } cases[] = {
         {"one partition filling the flash", [](App&) {}, ""},
-        {"App on without image files", [](App& a) { a.b_downloadApp = 1; }, "未选择APP!"},
+        {"App on without image files", [](App& a) { a.images.b_downloadApp = 1; }, "未选择APP!"},
         {"App on with image files",
          [](App& a) {
-             a.b_downloadApp = 1;
+             a.images.b_downloadApp = 1;
              a.imagePaths = {"/images/MainApp.img"};
          },
          ""},
         {"App is checked before the file system",
          [](App& a) {
-             a.b_downloadApp = 1;
-             a.fsPart1Drive = "c";
+             a.images.b_downloadApp = 1;
+             a.fileSystem.partitions[0].fsPartDrive = "c";
          },
          "未选择APP!"},
         {"Logo on without a loaded logo",
          [](App& a) {
-             a.b_downloadLogo = 1;
-             a.lcdType = 1;
+             a.logo.b_downloadLogo = 1;
+             a.logo.lcdType = 1;
          },
          "logo文件未加载，请重新选择!"},
         {"Logo on without a known LCD type",
          [](App& a) {
-             a.b_downloadLogo = a.b_logoLoaded = 1;
-             a.lcdType = 5;
+             a.logo.b_downloadLogo = a.logo.b_logoLoaded = 1;
+             a.logo.lcdType = 5;
          },
          "未选择LCD类型!"},
         {"Logo on, loaded, with an LCD type",
          [](App& a) {
-             a.b_downloadLogo = a.b_logoLoaded = 1;
-             a.lcdType = 4;
+             a.logo.b_downloadLogo = a.logo.b_logoLoaded = 1;
+             a.logo.lcdType = 4;
          },
          ""},
-        {"neither partition", [](App& a) { a.b_fsPart1Init = 0; }, "至少配置一个分区！"},
-        {"drive letter in lower case", [](App& a) { a.fsPart1Drive = "c"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"drive letter of two letters", [](App& a) { a.fsPart1Drive = "CD"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"a letter that is not ASCII", [](App& a) { a.fsPart1Drive = "Ä"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"partition one sector past the flash", [](App& a) { a.fsPart1Address = 1; }, "配置错误"},
+        {"neither partition", [](App& a) { a.fileSystem.partitions[0].b_fsPartInit = 0; }, "至少配置一个分区！"},
+        {"drive letter in lower case", [](App& a) { a.fileSystem.partitions[0].fsPartDrive = "c"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
+        {"drive letter of two letters", [](App& a) { a.fileSystem.partitions[0].fsPartDrive = "CD"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
+        {"a letter that is not ASCII", [](App& a) { a.fileSystem.partitions[0].fsPartDrive = "Ä"; }, "Drive letter设置错误，仅支持一个大写英文字符"},
+        {"partition one sector past the flash", [](App& a) { a.fileSystem.partitions[0].fsPartAddress = 1; }, "配置错误"},
         {"two partitions meeting exactly", twoParts, ""},
         {"partition 1 ending after partition 2 starts",
          [&](App& a) {
              twoParts(a);
-             a.fsPart2Address = 2047;
+             a.fileSystem.partitions[1].fsPartAddress = 2047;
          },
          "配置错误"},
         {"same drive letters",
          [&](App& a) {
              twoParts(a);
-             a.fsPart2Drive = "C";
+             a.fileSystem.partitions[1].fsPartDrive = "C";
          },
          "两个分区盘符不能相同"},
         {"same addresses",
          [&](App& a) {
              twoParts(a);
-             a.fsPart2Address = 0;
-             a.fsPart1Size = a.fsPart2Size = 1;
+             a.fileSystem.partitions[1].fsPartAddress = 0;
+             a.fileSystem.partitions[0].fsPartSize = a.fileSystem.partitions[1].fsPartSize = 1;
          },
          "两个分区起始地址不能相同"},
         {"sizes together beyond the flash",
          [&](App& a) {
              twoParts(a);
-             a.fsPart1Size = 9;
+             a.fileSystem.partitions[0].fsPartSize = 9;
          },
          "配置错误"},
         // 4096 MiB counted in bytes does not fit 32 bits; the partition still fits.
         {"a 100 MiB partition on a 4096 MiB flash",
          [](App& a) {
-             a.spiFlashSize = 4096;
-             a.fsPart1Size = 100;
+             a.fileSystem.spiFlashSize = 4096;
+             a.fileSystem.partitions[0].fsPartSize = 100;
          },
          ""},
         {"target D:", target(1, "D:", "/tmp"), ""},
@@ -167,11 +167,11 @@ TEST(SetDialogRules, OkChecksInOrderWithTheirMessages) {
         {"target 2 too deep", target(2, "E:/x/y", "/tmp"), "Target path 2 配置错误，当前仅支持盘符一级路径"},
         {"target 2 root without colon form", target(2, "E:x", "/tmp"), "Target path 2 配置错误，目标是跟目录时，请填写为对应盘符冒号"},
         {"target 2 without local files", target(2, "E:", ""), "Target path 2 未选择待下载文件"},
-        {"AMR on without a path", [](App& a) { a.b_downloadAMR = 1; }, "未选择amr文件!"},
+        {"AMR on without a path", [](App& a) { a.audio.b_downloadAMR = 1; }, "未选择amr文件!"},
         {"AMR on with a path",
          [](App& a) {
-             a.b_downloadAMR = 1;
-             a.amrPath = "/sounds/boot.amr";
+             a.audio.b_downloadAMR = 1;
+             a.audio.amrPath = "/sounds/boot.amr";
          },
          ""},
     };
@@ -187,7 +187,7 @@ TEST(SetDialogRules, OkChecksInOrderWithTheirMessages) {
 TEST(SetDialogRules, AcceptedOkStoresTheFields) {
     CKorvaneAppDownloadApp app;
     Baseline(app);
-    app.b_logoLoaded = 1;
+    app.logo.b_logoLoaded = 1;
     FakeSetControls controls;
     FillSetControls(app, controls);
     controls.Click(kIdLogo);
@@ -206,18 +206,18 @@ TEST(SetDialogRules, AcceptedOkStoresTheFields) {
     controls.Click(kIdAutoRun);
     RecordingMessageSink sink;
     ASSERT_TRUE(StoreSetFields(app, controls, sink)) << (sink.messages.empty() ? "" : sink.messages[0]);
-    EXPECT_EQ(app.b_downloadLogo, 1);
-    EXPECT_EQ(app.lcdType, 3);
-    EXPECT_EQ(app.logoLeft, 12);
-    EXPECT_EQ(app.logoTop, 0);
-    EXPECT_EQ(app.logoBacklight, 7);
-    EXPECT_EQ(app.lcdClock, 48);
-    EXPECT_FALSE(app.logoBlock.empty());
-    EXPECT_EQ(app.spiFlashSize, 32);
-    EXPECT_EQ(app.fsPart2Address, 4096);
-    EXPECT_EQ(app.fsPart2Drive, "E");
-    EXPECT_EQ(app.targetPath1, "E:/music");
-    EXPECT_EQ(app.filePath1, "/files");
+    EXPECT_EQ(app.logo.b_downloadLogo, 1);
+    EXPECT_EQ(app.logo.lcdType, 3);
+    EXPECT_EQ(app.logo.logoLeft, 12);
+    EXPECT_EQ(app.logo.logoTop, 0);
+    EXPECT_EQ(app.logo.logoBacklight, 7);
+    EXPECT_EQ(app.logo.lcdClock, 48);
+    EXPECT_FALSE(app.logo.logoBlock.empty());
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 32);
+    EXPECT_EQ(app.fileSystem.partitions[1].fsPartAddress, 4096);
+    EXPECT_EQ(app.fileSystem.partitions[1].fsPartDrive, "E");
+    EXPECT_EQ(app.fileSystem.fileSets[0].targetPath, "E:/music");
+    EXPECT_EQ(app.fileSystem.fileSets[0].filePath, "/files");
     EXPECT_EQ(app.b_autoRun, 1);
     EXPECT_EQ(app.b_runApp, 0);
 }
@@ -234,20 +234,20 @@ TEST(SetDialogRules, WhatARefusedOkStoredBeforeItsCheckStays) {
     controls.Click(kIdAutoRun);
     RecordingMessageSink sink;
     EXPECT_FALSE(StoreSetFields(app, controls, sink));
-    EXPECT_EQ(app.b_downloadApp, 1);
-    EXPECT_EQ(app.spiFlashSize, 32);
-    EXPECT_EQ(app.fsPart1Drive, "C");  // the refused letter is not taken
+    EXPECT_EQ(app.images.b_downloadApp, 1);
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 32);
+    EXPECT_EQ(app.fileSystem.partitions[0].fsPartDrive, "C");  // the refused letter is not taken
     EXPECT_EQ(app.b_autoRun, 0);       // after the failing check: not reached
 }
 
 TEST(SetDialogRules, FillingShowsOnlyWhatIsSwitchedOn) {
     CKorvaneAppDownloadApp app;
     Baseline(app);
-    app.fsPart2Drive = "Q";
-    app.logoLeft = 99;
-    app.amrPath = "/a.amr";
+    app.fileSystem.partitions[1].fsPartDrive = "Q";
+    app.logo.logoLeft = 99;
+    app.audio.amrPath = "/a.amr";
     app.imagePaths = {"/x/App.img"};
-    app.lcdType = 2;
+    app.logo.lcdType = 2;
     FakeSetControls controls;
     FillSetControls(app, controls);
     EXPECT_EQ(controls.Text(kIdFlashSize), "16");
@@ -257,8 +257,8 @@ TEST(SetDialogRules, FillingShowsOnlyWhatIsSwitchedOn) {
     }
     EXPECT_EQ(controls.lcd, -1);
 
-    app.b_downloadLogo = 1;
-    app.b_downloadApp = 1;
+    app.logo.b_downloadLogo = 1;
+    app.images.b_downloadApp = 1;
     app.imagePaths = {"/data/MainApp.img", "C:\\data\\SecondApp.img"};
     FillSetControls(app, controls);
     EXPECT_EQ(controls.Text(kIdLeft), "99");
@@ -307,10 +307,10 @@ TEST(SetDialogRules, CheckBoxesEnableTheirControls) {
 TEST(SetDialogRules, OpeningEnablesEachGroupByItsSwitch) {
     CKorvaneAppDownloadApp app;
     Baseline(app);
-    app.b_fsPart1Init = 0;
-    app.b_fsPart2Init = 1;
-    app.b_filePush2 = 1;
-    app.b_downloadApp = 1;
+    app.fileSystem.partitions[0].b_fsPartInit = 0;
+    app.fileSystem.partitions[1].b_fsPartInit = 1;
+    app.fileSystem.fileSets[1].b_filePush = 1;
+    app.images.b_downloadApp = 1;
     FakeSetControls controls;
     FillSetControls(app, controls);
     const struct {
@@ -333,11 +333,11 @@ TEST(SetDialogRules, OpenButtonsTakeTheChoiceAtOnce) {
     EXPECT_EQ(controls.Text(kIdAppNames), "MainApp.img;SecondApp.img;");
 
     // A logo that cannot be loaded is told, and counts as not loaded.
-    app.b_logoLoaded = 1;
+    app.logo.b_logoLoaded = 1;
     OnLogoChosen(app, controls, sink, "/no/such/logo.bmp");
     EXPECT_EQ(sink.messages, std::vector<std::string>{"logo文件加载失败，请重新选择！"});
-    EXPECT_EQ(app.b_logoLoaded, 0);
-    EXPECT_EQ(app.logoPath, "/no/such/logo.bmp");
+    EXPECT_EQ(app.logo.b_logoLoaded, 0);
+    EXPECT_EQ(app.logo.logoPath, "/no/such/logo.bmp");
     EXPECT_EQ(controls.Text(kIdLogoPath), "");
 
     sink.messages.clear();
@@ -346,12 +346,12 @@ TEST(SetDialogRules, OpenButtonsTakeTheChoiceAtOnce) {
     EXPECT_EQ(controls.Text(kIdAmrPath), "");
 
     // A cancelled folder picker clears the set's folder.
-    app.filePath2 = "/old";
+    app.fileSystem.fileSets[1].filePath = "/old";
     OnLocalFolderChosen(app, controls, 2, "");
-    EXPECT_EQ(app.filePath2, "");
+    EXPECT_EQ(app.fileSystem.fileSets[1].filePath, "");
     korvane::testing::TempDir folder;
     OnLocalFolderChosen(app, controls, 1, folder.Path());
-    EXPECT_EQ(app.filePath1, folder.Path());
+    EXPECT_EQ(app.fileSystem.fileSets[0].filePath, folder.Path());
     EXPECT_EQ(controls.Text(kIdLocal1), folder.Path());
 }
 

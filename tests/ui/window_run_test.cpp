@@ -71,12 +71,12 @@ int32_t CreateFakeChannel(IChannel** slot, uint32_t) {
 std::atomic<int> g_sessionsRunning{0};
 int TransferUntilStopped(_THREAD_PARA_T* para) {
     const int port = static_cast<int>(para->nPort);
-    para->pApp->portView->SetStep(port, kStepLogo, 1, 1000);
+    para->pRun->view->SetStep(port, kStepLogo, 1, 1000);
     ++g_sessionsRunning;
-    while (!para->bStop && para->pApp->b_running != 0) {
+    while (!para->bStop && *para->pRun->running != 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    para->pApp->portView->SetResult(port, 0, nullptr, kStoppedMessage);
+    para->pRun->view->SetResult(port, 0, nullptr, kStoppedMessage);
     --g_sessionsRunning;
     para->bFinished = true;
     return 0;
@@ -130,7 +130,7 @@ TEST(WindowRun, AutostartPressesStartAndFinishStopsTheRun) {
     EXPECT_FALSE(window.run.OnCollect());
     EXPECT_EQ(window.run.Finish(), 0);
     EXPECT_FALSE(window.control.Running());
-    EXPECT_EQ(window.app.portView, nullptr);
+    EXPECT_EQ(window.app.b_running, 0);
 }
 
 TEST(WindowRun, WithoutAutostartNoRunBegins) {
@@ -142,7 +142,7 @@ TEST(WindowRun, WithoutAutostartNoRunBegins) {
 
 TEST(WindowRun, ARefusedAutostartClosesTheWindowWithThree) {
     Window window(Options({"--autostart", "--count", "2"}));
-    window.app.b_downloadAMR = 1;  // and no audio file loaded
+    window.app.audio.b_downloadAMR = 1;  // and no audio file loaded
     EXPECT_FALSE(window.run.BeginRun());
     EXPECT_EQ(window.sink.messages, std::vector<std::string>{"AMR文件 未加载，请确认！"});
     EXPECT_EQ(window.run.Finish(), 3);

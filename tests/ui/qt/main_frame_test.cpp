@@ -144,14 +144,14 @@ TEST_F(MainFrameTest, StartRefusalsAreMessagesAndChangeNothing) {
         const char* message;
     };
     const Refusal cases[] = {
-        {"app not loaded", [](CKorvaneAppDownloadApp& a) { a.b_downloadApp = 1; }, "App 未加载，请确认！"},
-        {"logo not loaded", [](CKorvaneAppDownloadApp& a) { a.b_downloadLogo = 1; }, "Logo文件 未加载，请确认！"},
-        {"no file set loaded", [](CKorvaneAppDownloadApp& a) { a.b_fileDownload = 1; }, "文件 未加载，请确认！"},
-        {"audio not loaded", [](CKorvaneAppDownloadApp& a) { a.b_downloadAMR = 1; }, "AMR文件 未加载，请确认！"},
+        {"app not loaded", [](CKorvaneAppDownloadApp& a) { a.images.b_downloadApp = 1; }, "App 未加载，请确认！"},
+        {"logo not loaded", [](CKorvaneAppDownloadApp& a) { a.logo.b_downloadLogo = 1; }, "Logo文件 未加载，请确认！"},
+        {"no file set loaded", [](CKorvaneAppDownloadApp& a) { a.fileSystem.b_fileDownload = 1; }, "文件 未加载，请确认！"},
+        {"audio not loaded", [](CKorvaneAppDownloadApp& a) { a.audio.b_downloadAMR = 1; }, "AMR文件 未加载，请确认！"},
         {"logo and audio both",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadAMR = a.b_amrLoaded = 1;
-             a.b_downloadLogo = a.b_logoLoaded = 1;
+             a.audio.b_downloadAMR = a.audio.b_amrLoaded = 1;
+             a.logo.b_downloadLogo = a.logo.b_logoLoaded = 1;
          },
          "AMR,Logo只能选一种，请确认！"},
     };
@@ -210,31 +210,31 @@ void PressInDialog(const char* button) {
 }
 
 TEST_F(MainFrameTest, SettingsOkReloadsTheServerImages) {
-    app.b_downloadApp = 1;
-    app.b_appLoaded = 1;
+    app.images.b_downloadApp = 1;
+    app.images.b_appLoaded = 1;
     app.imagePaths = {"/images/MainApp.img"};
-    app.mainImageUrl = "http://127.0.0.1:1/MainApp.img";
+    app.images.mainImageUrl = "http://127.0.0.1:1/MainApp.img";
     PressInDialog("1");
     frame.OnSettings();
     // Nothing listens there: the images cannot be had again.
     EXPECT_EQ(sink.messages, std::vector<std::string>{"读取App失败，请确认！"});
-    EXPECT_EQ(app.b_appLoaded, 0);
+    EXPECT_EQ(app.images.b_appLoaded, 0);
 }
 
 TEST_F(MainFrameTest, SettingsCancelOrAppOffLeavesTheImages) {
-    app.b_downloadApp = 1;
-    app.b_appLoaded = 1;
+    app.images.b_downloadApp = 1;
+    app.images.b_appLoaded = 1;
     app.imagePaths = {"/images/MainApp.img"};
     PressInDialog("2");
     frame.OnSettings();
     EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(app.b_appLoaded, 1);
+    EXPECT_EQ(app.images.b_appLoaded, 1);
 
-    app.b_downloadApp = 0;
+    app.images.b_downloadApp = 0;
     PressInDialog("1");
     frame.OnSettings();
     EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(app.b_appLoaded, 1);
+    EXPECT_EQ(app.images.b_appLoaded, 1);
 }
 
 }  // namespace

@@ -28,12 +28,12 @@ class SetDialogTest : public ::testing::Test {
 protected:
     // One partition of the whole 16 MiB flash, nothing else to download.
     static void Baseline(CKorvaneAppDownloadApp& a) {
-        a.b_fileDownload = 1;
-        a.spiFlashSize = 16;
-        a.b_fsPart1Init = 1;
-        a.fsPart1Address = 0;
-        a.fsPart1Size = 16;
-        a.fsPart1Drive = "C";
+        a.fileSystem.b_fileDownload = 1;
+        a.fileSystem.spiFlashSize = 16;
+        a.fileSystem.partitions[0].b_fsPartInit = 1;
+        a.fileSystem.partitions[0].fsPartAddress = 0;
+        a.fileSystem.partitions[0].fsPartSize = 16;
+        a.fileSystem.partitions[0].fsPartDrive = "C";
     }
     void SetUp() override { Baseline(app); }
 
@@ -83,61 +83,61 @@ struct OkCase {
 
 TEST_F(SetDialogTest, OkChecksInOrderWithTheirMessages) {
     auto twoParts = [](CKorvaneAppDownloadApp& a) {
-        a.fsPart1Size = 8;
-        a.b_fsPart2Init = 1;
-        a.fsPart2Address = 2048;
-        a.fsPart2Size = 8;
-        a.fsPart2Drive = "D";
+        a.fileSystem.partitions[0].fsPartSize = 8;
+        a.fileSystem.partitions[1].b_fsPartInit = 1;
+        a.fileSystem.partitions[1].fsPartAddress = 2048;
+        a.fileSystem.partitions[1].fsPartSize = 8;
+        a.fileSystem.partitions[1].fsPartDrive = "D";
     };
     auto target1 = [](const char* target, const char* local) {
         return [=](CKorvaneAppDownloadApp& a) {
-            a.b_filePush1 = 1;
-            a.targetPath1 = target;
-            a.filePath1 = local;
+            a.fileSystem.fileSets[0].b_filePush = 1;
+            a.fileSystem.fileSets[0].targetPath = target;
+            a.fileSystem.fileSets[0].filePath = local;
         };
     };
     const OkCase cases[] = {
         {"one partition filling the flash", [](CKorvaneAppDownloadApp&) {}, ""},
-        {"drive letter in lower case", [](CKorvaneAppDownloadApp& a) { a.fsPart1Drive = "c"; },
+        {"drive letter in lower case", [](CKorvaneAppDownloadApp& a) { a.fileSystem.partitions[0].fsPartDrive = "c"; },
          "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"drive letter of two letters", [](CKorvaneAppDownloadApp& a) { a.fsPart1Drive = "CD"; },
+        {"drive letter of two letters", [](CKorvaneAppDownloadApp& a) { a.fileSystem.partitions[0].fsPartDrive = "CD"; },
          "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"empty drive letter", [](CKorvaneAppDownloadApp& a) { a.fsPart1Drive = ""; },
+        {"empty drive letter", [](CKorvaneAppDownloadApp& a) { a.fileSystem.partitions[0].fsPartDrive = ""; },
          "Drive letter设置错误，仅支持一个大写英文字符"},
-        {"partition one sector past the flash", [](CKorvaneAppDownloadApp& a) { a.fsPart1Address = 1; }, "配置错误"},
-        {"neither partition", [](CKorvaneAppDownloadApp& a) { a.b_fsPart1Init = 0; }, "至少配置一个分区！"},
+        {"partition one sector past the flash", [](CKorvaneAppDownloadApp& a) { a.fileSystem.partitions[0].fsPartAddress = 1; }, "配置错误"},
+        {"neither partition", [](CKorvaneAppDownloadApp& a) { a.fileSystem.partitions[0].b_fsPartInit = 0; }, "至少配置一个分区！"},
         {"two partitions meeting exactly", twoParts, ""},
         {"partition 1 ending after partition 2 starts",
          [&](CKorvaneAppDownloadApp& a) {
              twoParts(a);
-             a.fsPart2Address = 2047;
+             a.fileSystem.partitions[1].fsPartAddress = 2047;
          },
          "配置错误"},
         {"same drive letters",
          [&](CKorvaneAppDownloadApp& a) {
              twoParts(a);
-             a.fsPart2Drive = "C";
+             a.fileSystem.partitions[1].fsPartDrive = "C";
          },
          "两个分区盘符不能相同"},
         {"same addresses",
          [&](CKorvaneAppDownloadApp& a) {
              twoParts(a);
-             a.fsPart2Address = 0;
-             a.fsPart1Size = 1;
-             a.fsPart2Size = 1;
+             a.fileSystem.partitions[1].fsPartAddress = 0;
+             a.fileSystem.partitions[0].fsPartSize = 1;
+             a.fileSystem.partitions[1].fsPartSize = 1;
          },
          "两个分区起始地址不能相同"},
         {"sizes together beyond the flash",
          [&](CKorvaneAppDownloadApp& a) {
              twoParts(a);
-             a.fsPart1Size = 9;
+             a.fileSystem.partitions[0].fsPartSize = 9;
          },
          "配置错误"},
         // 4096 MiB counted in bytes does not fit 32 bits; the partition still fits the flash.
         {"a 100 MiB partition on a 4096 MiB flash",
          [](CKorvaneAppDownloadApp& a) {
-             a.spiFlashSize = 4096;
-             a.fsPart1Size = 100;
+             a.fileSystem.spiFlashSize = 4096;
+             a.fileSystem.partitions[0].fsPartSize = 100;
          },
          ""},
         {"target D:", target1("D:", "/tmp"), ""},
@@ -150,55 +150,55 @@ TEST_F(SetDialogTest, OkChecksInOrderWithTheirMessages) {
         {"target without local files", target1("D:", ""), "Target path 1 未选择待下载文件"},
         {"target 2 without a colon",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_filePush2 = 1;
-             a.targetPath2 = "E/";
-             a.filePath2 = "/tmp";
+             a.fileSystem.fileSets[1].b_filePush = 1;
+             a.fileSystem.fileSets[1].targetPath = "E/";
+             a.fileSystem.fileSets[1].filePath = "/tmp";
          },
          "Target path 2配置错误，盘符后需要冒号"},
         {"target 2 too deep",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_filePush2 = 1;
-             a.targetPath2 = "E:/x/y";
-             a.filePath2 = "/tmp";
+             a.fileSystem.fileSets[1].b_filePush = 1;
+             a.fileSystem.fileSets[1].targetPath = "E:/x/y";
+             a.fileSystem.fileSets[1].filePath = "/tmp";
          },
          "Target path 2 配置错误，当前仅支持盘符一级路径"},
-        {"App on without image files", [](CKorvaneAppDownloadApp& a) { a.b_downloadApp = 1; }, "未选择APP!"},
+        {"App on without image files", [](CKorvaneAppDownloadApp& a) { a.images.b_downloadApp = 1; }, "未选择APP!"},
         {"App on with image files",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadApp = 1;
+             a.images.b_downloadApp = 1;
              a.imagePaths = {"/images/MainApp.img"};
          },
          ""},
         {"Logo on without a loaded logo",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadLogo = 1;
-             a.lcdType = 1;
+             a.logo.b_downloadLogo = 1;
+             a.logo.lcdType = 1;
          },
          "logo文件未加载，请重新选择!"},
         {"Logo on without an LCD type",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadLogo = 1;
-             a.b_logoLoaded = 1;
-             a.lcdType = 5;
+             a.logo.b_downloadLogo = 1;
+             a.logo.b_logoLoaded = 1;
+             a.logo.lcdType = 5;
          },
          "未选择LCD类型!"},
         {"Logo on, loaded, with an LCD type",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadLogo = 1;
-             a.b_logoLoaded = 1;
-             a.lcdType = 4;
+             a.logo.b_downloadLogo = 1;
+             a.logo.b_logoLoaded = 1;
+             a.logo.lcdType = 4;
          },
          ""},
-        {"AMR on without a path", [](CKorvaneAppDownloadApp& a) { a.b_downloadAMR = 1; }, "未选择amr文件!"},
+        {"AMR on without a path", [](CKorvaneAppDownloadApp& a) { a.audio.b_downloadAMR = 1; }, "未选择amr文件!"},
         {"AMR on with a path",
          [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadAMR = 1;
-             a.amrPath = "/sounds/boot.amr";
+             a.audio.b_downloadAMR = 1;
+             a.audio.amrPath = "/sounds/boot.amr";
          },
          ""},
         {"App checked before the file system", [](CKorvaneAppDownloadApp& a) {
-             a.b_downloadApp = 1;
-             a.fsPart1Drive = "c";
+             a.images.b_downloadApp = 1;
+             a.fileSystem.partitions[0].fsPartDrive = "c";
          },
          "未选择APP!"},
     };
@@ -213,10 +213,10 @@ TEST_F(SetDialogTest, OkChecksInOrderWithTheirMessages) {
 }
 
 TEST_F(SetDialogTest, AcceptedOkStoresEveryField) {
-    app.b_filePush1 = 1;
-    app.targetPath1 = "C:";
-    app.filePath1 = "/files";
-    app.b_logoLoaded = 1;
+    app.fileSystem.fileSets[0].b_filePush = 1;
+    app.fileSystem.fileSets[0].targetPath = "C:";
+    app.fileSystem.fileSets[0].filePath = "/files";
+    app.logo.b_logoLoaded = 1;
     auto dialog = Open();
     SetChecked(*dialog, kIdLogo, true);
     Control<QComboBox>(*dialog, kIdLcdType)->setCurrentIndex(3);
@@ -235,30 +235,30 @@ TEST_F(SetDialogTest, AcceptedOkStoresEveryField) {
     SetChecked(*dialog, kIdAutoRun, true);
 
     ASSERT_EQ(PressOk(*dialog), "");
-    EXPECT_EQ(app.b_downloadLogo, 1);
-    EXPECT_EQ(app.lcdType, 3);
-    EXPECT_EQ(app.logoLeft, 12);
-    EXPECT_EQ(app.logoTop, 34);
-    EXPECT_EQ(app.logoBacklight, 7);
-    EXPECT_EQ(app.lcdIOLevel, 0);
-    EXPECT_EQ(app.lcdClock, 48);
-    EXPECT_EQ(app.logoBlock.size(), static_cast<size_t>(kLogoHeaderSize));
-    EXPECT_EQ(app.spiFlashSize, 32);
-    EXPECT_EQ(app.b_fsPart2Init, 1);
-    EXPECT_EQ(app.fsPart2Address, 4096);
-    EXPECT_EQ(app.fsPart2Size, 8);
-    EXPECT_EQ(app.fsPart2Drive, "E");
-    EXPECT_EQ(app.targetPath1, "E:/music");
-    EXPECT_EQ(app.filePath1, "/files");
+    EXPECT_EQ(app.logo.b_downloadLogo, 1);
+    EXPECT_EQ(app.logo.lcdType, 3);
+    EXPECT_EQ(app.logo.logoLeft, 12);
+    EXPECT_EQ(app.logo.logoTop, 34);
+    EXPECT_EQ(app.logo.logoBacklight, 7);
+    EXPECT_EQ(app.logo.lcdIOLevel, 0);
+    EXPECT_EQ(app.logo.lcdClock, 48);
+    EXPECT_EQ(app.logo.logoBlock.size(), static_cast<size_t>(kLogoHeaderSize));
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 32);
+    EXPECT_EQ(app.fileSystem.partitions[1].b_fsPartInit, 1);
+    EXPECT_EQ(app.fileSystem.partitions[1].fsPartAddress, 4096);
+    EXPECT_EQ(app.fileSystem.partitions[1].fsPartSize, 8);
+    EXPECT_EQ(app.fileSystem.partitions[1].fsPartDrive, "E");
+    EXPECT_EQ(app.fileSystem.fileSets[0].targetPath, "E:/music");
+    EXPECT_EQ(app.fileSystem.fileSets[0].filePath, "/files");
     EXPECT_EQ(app.b_runApp, 1);
     EXPECT_EQ(app.b_autoRun, 1);
 }
 
 TEST_F(SetDialogTest, ValuesStoredBeforeAFailingCheckStayAfterCancel) {
     app.imagePaths = {"/images/MainApp.img"};
-    app.b_logoLoaded = 1;
-    app.b_downloadLogo = 1;
-    app.lcdType = 0;
+    app.logo.b_logoLoaded = 1;
+    app.logo.b_downloadLogo = 1;
+    app.logo.lcdType = 0;
     auto dialog = Open();
     Click(*dialog, kIdApp);
     Edit(*dialog, kIdLeft)->setText("77");
@@ -268,10 +268,10 @@ TEST_F(SetDialogTest, ValuesStoredBeforeAFailingCheckStayAfterCancel) {
 
     EXPECT_EQ(PressOk(*dialog), "Drive letter设置错误，仅支持一个大写英文字符");
     dialog->reject();
-    EXPECT_EQ(app.b_downloadApp, 1);
-    EXPECT_EQ(app.logoLeft, 77);
-    EXPECT_EQ(app.spiFlashSize, 32);
-    EXPECT_EQ(app.fsPart1Drive, "C");
+    EXPECT_EQ(app.images.b_downloadApp, 1);
+    EXPECT_EQ(app.logo.logoLeft, 77);
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 32);
+    EXPECT_EQ(app.fileSystem.partitions[0].fsPartDrive, "C");
     EXPECT_EQ(app.b_autoRun, 0);
 }
 
@@ -280,12 +280,12 @@ TEST_F(SetDialogTest, CancelReadsNoField) {
     Edit(*dialog, kIdFlashSize)->setText("64");
     Click(*dialog, kIdRunApp);
     dialog->reject();
-    EXPECT_EQ(app.spiFlashSize, 16);
+    EXPECT_EQ(app.fileSystem.spiFlashSize, 16);
     EXPECT_EQ(app.b_runApp, 0);
 }
 
 TEST_F(SetDialogTest, ChosenImagesShowByNameAndStayForTheNextOpening) {
-    app.b_downloadApp = 1;
+    app.images.b_downloadApp = 1;
     chooser.answers.push_back({true, {"/data/images/MainApp.img", "/data/images/SecondApp.img"}});
     {
         auto dialog = Open();
@@ -305,13 +305,13 @@ TEST_F(SetDialogTest, ChosenImagesShowByNameAndStayForTheNextOpening) {
 }
 
 TEST_F(SetDialogTest, InitialisationFillsOnlyWhatIsSwitchedOn) {
-    app.b_fsPart2Init = 0;
-    app.fsPart2Drive = "Q";
-    app.b_downloadLogo = 0;
-    app.logoLeft = 99;
-    app.b_downloadAMR = 0;
-    app.amrPath = "/a.amr";
-    app.b_downloadApp = 0;
+    app.fileSystem.partitions[1].b_fsPartInit = 0;
+    app.fileSystem.partitions[1].fsPartDrive = "Q";
+    app.logo.b_downloadLogo = 0;
+    app.logo.logoLeft = 99;
+    app.audio.b_downloadAMR = 0;
+    app.audio.amrPath = "/a.amr";
+    app.images.b_downloadApp = 0;
     app.imagePaths = {"/x/App.img"};
     auto dialog = Open();
     EXPECT_EQ(Edit(*dialog, kIdFlashSize)->text(), "16");
@@ -326,8 +326,8 @@ TEST_F(SetDialogTest, InitialisationFillsOnlyWhatIsSwitchedOn) {
 }
 
 TEST_F(SetDialogTest, CheckBoxesEnableTheirControls) {
-    app.b_fileDownload = 0;
-    app.b_fsPart1Init = 0;
+    app.fileSystem.b_fileDownload = 0;
+    app.fileSystem.partitions[0].b_fsPartInit = 0;
     const struct {
         int box;
         std::vector<int> controls;
@@ -372,10 +372,10 @@ TEST_F(SetDialogTest, CheckBoxesEnableTheirControls) {
 }
 
 TEST_F(SetDialogTest, InitialEnablingFollowsTheStoredSwitches) {
-    app.b_fsPart1Init = 0;
-    app.b_fsPart2Init = 1;
-    app.b_filePush2 = 1;
-    app.b_downloadApp = 1;
+    app.fileSystem.partitions[0].b_fsPartInit = 0;
+    app.fileSystem.partitions[1].b_fsPartInit = 1;
+    app.fileSystem.fileSets[1].b_filePush = 1;
+    app.images.b_downloadApp = 1;
     auto dialog = Open();
     EXPECT_FALSE(Control<QWidget>(*dialog, kIdAddr1)->isEnabled());
     EXPECT_TRUE(Control<QWidget>(*dialog, kIdAddr2)->isEnabled());
@@ -418,47 +418,47 @@ protected:
 };
 
 TEST_F(SetDialogFilesTest, LogoOpenLoadsAtOnce) {
-    app.b_downloadLogo = 1;
+    app.logo.b_downloadLogo = 1;
     const QString good = Write("logo.bmp", korvane::testing::MakeBitmap16({}));
     chooser.answers.push_back({true, {good}});
     chooser.answers.push_back({true, {dir.filePath("missing.bmp")}});
     auto dialog = Open();
     Click(*dialog, kIdLogoOpen);
     EXPECT_EQ(chooser.filters.back(), "bitmap (*.bmp);;All Files(*.*)");
-    EXPECT_EQ(app.b_logoLoaded, 1);
-    EXPECT_EQ(app.logoWidth, 2);
+    EXPECT_EQ(app.logo.b_logoLoaded, 1);
+    EXPECT_EQ(app.logo.logoWidth, 2);
     EXPECT_EQ(Edit(*dialog, kIdLogoPath)->text(), good);
     EXPECT_TRUE(sink.messages.empty());
 
     Click(*dialog, kIdLogoOpen);
-    EXPECT_EQ(app.b_logoLoaded, 0);
-    EXPECT_EQ(app.logoPath, dir.filePath("missing.bmp").toStdString());
+    EXPECT_EQ(app.logo.b_logoLoaded, 0);
+    EXPECT_EQ(app.logo.logoPath, dir.filePath("missing.bmp").toStdString());
     EXPECT_EQ(sink.messages, std::vector<std::string>{"logo文件加载失败，请重新选择！"});
     // The field keeps the last loaded logo; Cancel keeps what Open did.
     EXPECT_EQ(Edit(*dialog, kIdLogoPath)->text(), good);
     dialog->reject();
-    EXPECT_EQ(app.logoPath, dir.filePath("missing.bmp").toStdString());
+    EXPECT_EQ(app.logo.logoPath, dir.filePath("missing.bmp").toStdString());
 }
 
 TEST_F(SetDialogFilesTest, AmrOpenLoadsAtOnce) {
-    app.b_downloadAMR = 1;
+    app.audio.b_downloadAMR = 1;
     const QString good = Write("boot.amr", {1, 2, 3});
     chooser.answers.push_back({true, {good}});
     chooser.answers.push_back({true, {dir.filePath("gone.amr")}});
     auto dialog = Open();
     Click(*dialog, kIdAmrOpen);
     EXPECT_EQ(chooser.filters.back(), "AMR (*.amr);;All Files(*.*)");
-    EXPECT_EQ(app.b_amrLoaded, 1);
-    EXPECT_EQ(app.amrData, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(app.audio.b_amrLoaded, 1);
+    EXPECT_EQ(app.audio.amrData, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Edit(*dialog, kIdAmrPath)->text(), good);
 
     Click(*dialog, kIdAmrOpen);
-    EXPECT_EQ(app.b_amrLoaded, 0);
+    EXPECT_EQ(app.audio.b_amrLoaded, 0);
     EXPECT_EQ(sink.messages, std::vector<std::string>{"加载AMR文件失败，请重新选择！"});
 }
 
 TEST_F(SetDialogFilesTest, LocalPathOpenRebuildsTheFileSet) {
-    app.b_filePush2 = 1;
+    app.fileSystem.fileSets[1].b_filePush = 1;
     ASSERT_TRUE(QDir(dir.path()).mkdir("set"));
     QTemporaryDir other;
     Write("set/a.txt", {1});
@@ -469,23 +469,23 @@ TEST_F(SetDialogFilesTest, LocalPathOpenRebuildsTheFileSet) {
     Click(*dialog, kIdLocalOpen2);
     EXPECT_EQ(chooser.titles.back(), "请选择处理结果存储路径");
     EXPECT_EQ(Edit(*dialog, kIdLocal2)->text(), dir.filePath("set"));
-    ASSERT_EQ(app.fileList2.size(), 2u);
-    EXPECT_STREQ(app.fileList2[0].szName.data(), "a.txt");
-    EXPECT_EQ(app.fileList2[1].pData, (std::vector<uint8_t>{2, 3}));
-    EXPECT_EQ(app.b_filesLoaded2, 1);
+    ASSERT_EQ(app.fileSystem.fileSets[1].fileList.size(), 2u);
+    EXPECT_STREQ(app.fileSystem.fileSets[1].fileList[0].szName.data(), "a.txt");
+    EXPECT_EQ(app.fileSystem.fileSets[1].fileList[1].pData, (std::vector<uint8_t>{2, 3}));
+    EXPECT_EQ(app.fileSystem.fileSets[1].b_filesLoaded, 1);
     EXPECT_TRUE(sink.messages.empty());
 
     // A cancelled browser empties the path but keeps the field and the loaded set.
     Click(*dialog, kIdLocalOpen2);
-    EXPECT_EQ(app.filePath2, "");
+    EXPECT_EQ(app.fileSystem.fileSets[1].filePath, "");
     EXPECT_EQ(Edit(*dialog, kIdLocal2)->text(), dir.filePath("set"));
-    EXPECT_EQ(app.fileList2.size(), 2u);
+    EXPECT_EQ(app.fileSystem.fileSets[1].fileList.size(), 2u);
 
     // An empty folder leaves the set empty and not loaded, without a message.
     chooser.answers.push_back({true, {other.path()}});
     Click(*dialog, kIdLocalOpen2);
-    EXPECT_TRUE(app.fileList2.empty());
-    EXPECT_EQ(app.b_filesLoaded2, 0);
+    EXPECT_TRUE(app.fileSystem.fileSets[1].fileList.empty());
+    EXPECT_EQ(app.fileSystem.fileSets[1].b_filesLoaded, 0);
     EXPECT_TRUE(sink.messages.empty());
 }
 

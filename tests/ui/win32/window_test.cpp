@@ -372,7 +372,7 @@ TEST_F(Win32SetDialogTest, ACheckBoxClickEnablesItsGroup) {
 }
 
 TEST_F(Win32SetDialogTest, RefusedOkShowsItsMessageAndStaysOpen) {
-    app.b_downloadApp = 1;  // no image file chosen
+    app.images.b_downloadApp = 1;  // no image file chosen
     ASSERT_NE(OpenDialog(), nullptr);
     Click(IDOK);
     EXPECT_EQ(sink.messages, std::vector<std::string>{"未选择APP!"});

@@ -1,8 +1,6 @@
-// Entry points of the three loadable modules, bound at start-up.
+// The utility module's entry points as the program binds them at start-up.
 #pragma once
 
-#include "modules/channel/channel_abi.h"
-#include "modules/signing/signing_abi.h"
 #include "modules/utility/rerizu_abi.h"
 
 namespace korvane {
