@@ -160,8 +160,16 @@ void PortList::Refresh() {
     for (const ChangedCells& cells : refresh.changed) {
         ShowCells(cells.row, next[static_cast<size_t>(cells.row)], cells.firstColumn, cells.lastColumn);
     }
-    for (size_t index = refresh.added; index < next.size(); ++index) {
-        AddItem(static_cast<int>(index), next[index]);
+    if (refresh.added < next.size()) {
+        // Each insertion would scroll the rows below it on the screen at once (a trip to the
+        // display per row, tens of milliseconds each under Wine): the new rows go in unseen
+        // and the list is painted once.
+        SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+        for (size_t index = refresh.added; index < next.size(); ++index) {
+            AddItem(static_cast<int>(index), next[index]);
+        }
+        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(list_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
     shown_ = std::move(next);
 }
