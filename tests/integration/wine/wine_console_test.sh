@@ -22,9 +22,10 @@ case "$front_end" in console | window) ;; *) echo "front end must be console or 
 repo="$(cd "$(dirname "$0")/../../.." && pwd)"
 terminals=4
 first_port=31
-wine=/usr/lib/wine/wine64
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=wine_prefix.sh
+source "$(dirname "$0")/wine_prefix.sh"
 
 for tool in korvane-sim korvane-image-server korvane-keygen korvane-rsakeys RODEdar.so; do
   [ -e "$linux_bin/$tool" ] || fail "$linux_bin/$tool is missing: build the default preset first"
@@ -37,10 +38,6 @@ work="$(cd "$work" && pwd)"
 # Accented and Chinese letters in the folder name: the program must reach every file by the
 # same characters the folder has.
 config="$work/config Gerät 配置"
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-# A path as the Windows program sees it: Wine's drive Z: is the Linux root.
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 pids=()
 cleanup() {
@@ -49,12 +46,11 @@ cleanup() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  WINEPREFIX="$work/wine" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wine_prefix_stop
 }
 trap cleanup EXIT
 
-"$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot could not make a Wine prefix"
-[ -d "$WINEPREFIX/dosdevices" ] || fail "no dosdevices in $WINEPREFIX"
+wine_prefix_start "$work/wine" || fail "Wine could not make a prefix in $work/wine"
 
 # The configuration: fresh keys, a logo, two file sets in two partitions, two server images.
 "$repo/scripts/make-config" "$config" --bin "$linux_bin" >/dev/null

@@ -17,16 +17,15 @@ case "${4:-console}" in
   window) front=(--autostart) ;;
   *) echo "front end: console or window" >&2; exit 2 ;;
 esac
-wine=/usr/lib/wine/wine64
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=wine_prefix.sh
+source "$(dirname "$0")/wine_prefix.sh"
 
 rm -rf "$work"
 mkdir -p "$work/ports"
 work="$(cd "$work" && pwd)"
 chmod 755 "$work"
 config="$work/config"
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
 pids=()
 cleanup() {
@@ -35,13 +34,13 @@ cleanup() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  WINEPREFIX="$work/wine" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wine_prefix_stop
   "$repo/scripts/records-server" stop "$work/pg" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
 url="$("$repo/scripts/records-server" start "$work/pg")"
-"$wine" wineboot --init >/dev/null 2>&1 || fail "wineboot could not make a Wine prefix"
+wine_prefix_start "$work/wine" || fail "Wine could not make a prefix in $work/wine"
 "$repo/scripts/make-config" "$config" --bin "$linux_bin" >/dev/null
 "$repo/scripts/make-bmp16" "$config/logo.bmp" 64 32 >/dev/null
 logo="$(windows_path "$config/logo.bmp" | sed 's/\\/\\\\/g')"
