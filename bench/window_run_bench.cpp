@@ -2,7 +2,8 @@
 // the published sample images, once through the console loop and once through the window
 // on a (virtual) display. Each round runs in a child process of its own. Reports the
 // median run time of each front end and the longest gap between the ticks of a 10 ms
-// timer on the window's event loop.
+// timer on the window's event loop, with the window's longest single event, the CPU its
+// thread spent in it and what it was.
 //
 // Usage: window_run_bench [--rounds N] [--terminals N]
 //   Needs a display (run it under xvfb-run -a) and, beside it, KorvaneAppDownload's
@@ -12,12 +13,15 @@
 //   Exit status 1 when a target is missed or a round fails.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QMetaEnum>
 #include <QTimer>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -130,10 +134,53 @@ int ConsoleRound(const std::string& config, const std::string& ports, int count)
     return status;
 }
 
+// The application that keeps the longest single delivery of an event (outermost only), its
+// thread CPU and what it was: an event much longer than its CPU is the window thread
+// waiting (for the display server, or a lock), not working.
+class TimedApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (depth_ > 0) {
+            return QApplication::notify(receiver, event);
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuBefore = ThreadCpuMs();
+        const int type = event->type();
+        const char* className = receiver->metaObject()->className();
+        ++depth_;
+        const bool handled = QApplication::notify(receiver, event);
+        --depth_;
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        if (ms > longestMs) {
+            longestMs = ms;
+            longestCpuMs = ThreadCpuMs() - cpuBefore;
+            const char* name = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
+            longestWhat = (name != nullptr ? std::string(name) : std::to_string(type)) + " to " + className;
+        }
+        return handled;
+    }
+
+    double longestMs = 0;
+    double longestCpuMs = 0;
+    std::string longestWhat;
+
+private:
+    static double ThreadCpuMs() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    }
+
+    int depth_ = 0;
+};
+
 // One window round: the main window shown, Start pressed, a 10 ms timer watching the
 // event loop, until every terminal finished.
 int WindowRound(int argc, char** argv, const std::string& config, const std::string& ports, int count) {
-    QApplication application(argc, argv);
+    TimedApplication application(argc, argv);
     korvane::CKorvaneAppDownloadApp app;
     korvane::StderrMessageSink sink;
     korvane::PortRows rows(app);
@@ -178,7 +225,8 @@ int WindowRound(int argc, char** argv, const std::string& config, const std::str
     const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
     frame.OnStop();
     app.ExitInstance();
-    std::printf("%.1f %.1f\n", elapsed, maxGapMs);
+    std::printf("%.1f %.1f %.1f %.1f %s\n", elapsed, maxGapMs, application.longestMs, application.longestCpuMs,
+                application.longestWhat.c_str());
     return status;
 }
 
@@ -192,6 +240,9 @@ struct RoundResult {
     bool ok = false;
     double elapsedMs = 0;
     double maxGapMs = 0;
+    double longestEventMs = 0;  // window rounds only
+    double longestEventCpuMs = 0;
+    std::string longestEvent;
 };
 
 RoundResult RunRound(const std::string& mode, const std::string& work, const std::string& config, int count, int round) {
@@ -206,6 +257,11 @@ RoundResult RunRound(const std::string& mode, const std::string& work, const std
     std::FILE* file = std::fopen(out.c_str(), "r");
     if (file != nullptr) {
         result.ok = std::fscanf(file, "%lf %lf", &result.elapsedMs, &result.maxGapMs) == 2;
+        char what[256] = {};
+        if (result.ok &&
+            std::fscanf(file, "%lf %lf %255[^\n]", &result.longestEventMs, &result.longestEventCpuMs, what) == 3) {
+            result.longestEvent = what;
+        }
         std::fclose(file);
     }
     return result;
@@ -255,10 +311,20 @@ int main(int argc, char** argv) {
     std::vector<double> console, window, gaps;
     bool failed = false;
     for (int round = 0; round < rounds; ++round) {
-        const RoundResult c = RunRound("console", work, config, count, round);
-        const RoundResult w = RunRound("window", work, config, count, round);
-        std::printf("round %d: console %.0f ms, window %.0f ms, longest loop gap %.1f ms%s\n", round + 1, c.elapsedMs,
-                    w.elapsedMs, w.maxGapMs, c.ok && w.ok ? "" : " (failed)");
+        // The order changes every round, so that neither front end always runs on a warmer machine.
+        RoundResult c;
+        RoundResult w;
+        if (round % 2 == 0) {
+            c = RunRound("console", work, config, count, round);
+            w = RunRound("window", work, config, count, round);
+        } else {
+            w = RunRound("window", work, config, count, round);
+            c = RunRound("console", work, config, count, round);
+        }
+        std::printf("round %d: console %.0f ms, window %.0f ms, longest loop gap %.1f ms (longest event %.1f ms, "
+                    "%.1f ms of it CPU: %s)%s\n",
+                    round + 1, c.elapsedMs, w.elapsedMs, w.maxGapMs, w.longestEventMs, w.longestEventCpuMs,
+                    w.longestEvent.c_str(), c.ok && w.ok ? "" : " (failed)");
         std::fflush(stdout);
         failed = failed || !c.ok || !w.ok;
         console.push_back(c.elapsedMs);
