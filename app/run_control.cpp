@@ -1,6 +1,7 @@
 #include "app/run_control.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -29,11 +30,14 @@ ISessionEvents& NoSessionEvents() {
     return none;
 }
 
-// Ends the I/O a session has pending in its channel, so that waiting for the session thread
-// cannot hang on a driver that keeps a read pending after its device has gone. A module
-// without the entry is left to the session's stop flag and its own time-outs.
-void CancelChannelIo(IChannel* channel) {
-    if (channel == nullptr) {
+// Ends the I/O a running session has pending in its channel, so that waiting for the session
+// thread cannot hang on a driver that keeps a read pending after its device has gone. A module
+// without the entry is left to the session's stop flag and its own time-outs. The record's lock
+// keeps the session from closing a lost channel in between.
+void CancelSessionIo(_THREAD_PARA_T& session) {
+    const std::lock_guard<std::mutex> lock(session.channelLock);
+    IChannel* channel = session.pChannel;
+    if (channel == nullptr || session.bFinished) {
         return;
     }
     const IChannelVtbl& table = *channel->vtbl;
@@ -258,9 +262,7 @@ void RunControl::EndThread(_THREAD_PARA_T& session, bool listAlways) {
         NoteEnded(session.nPort);
     }
     session.bStop = true;
-    if (!session.bFinished) {
-        CancelChannelIo(session.pChannel);
-    }
+    CancelSessionIo(session);
     session.pThread.join();
 }
 
@@ -281,8 +283,8 @@ void RunControl::StopAllSessions() {
     // Every session is told first and then waited for, so they all wind down together.
     for (auto& [port, session] : sessionMap_) {
         session->bStop = true;
-        if (session->pThread.joinable() && !session->bFinished) {
-            CancelChannelIo(session->pChannel);
+        if (session->pThread.joinable()) {
+            CancelSessionIo(*session);
         }
     }
     for (auto& [port, session] : sessionMap_) {

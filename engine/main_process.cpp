@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -65,13 +66,14 @@ class SessionDriver {
 public:
     explicit SessionDriver(Session& s) : s_(s), plan_(*s.plan) {}
 
-    void Run() {
+    SessionEnd Run() {
         if (!Identify() || !OpenDownload() || !DownloadImages() || !DownloadLogo() || !DownloadFileSystem() ||
             !DownloadAudio() || !ApplySettings()) {
-            return;
+            return end_;
         }
         s_.Events().Result(Port(), true, nullptr, "PASS", false);
         s_.view->SetResult(Port(), 1, nullptr, "PASS");
+        return SessionEnd::kPassed;
     }
 
 private:
@@ -101,6 +103,9 @@ private:
     // that the stop broke off.
     void Fail(const int* code, bool interim = false) {
         const std::string_view message = s_.Running() ? Message() : std::string_view(kStoppedMessage);
+        if (!interim) {
+            end_ = message == kMsgPortLost ? SessionEnd::kPortLost : SessionEnd::kFailed;
+        }
         s_.Events().Result(Port(), false, code, message, interim);
         s_.view->SetResult(Port(), 0, code, std::string(message));
     }
@@ -432,14 +437,21 @@ private:
     std::array<uint8_t, 256> data_{};
     std::array<char, 256> message_{};
     uint32_t dataLength_ = 0;
+    SessionEnd end_ = SessionEnd::kFailed;
 };
+
+// Some USB serial drivers keep a device that is gone, and the COM number it had, in use for as
+// long as a handle to it is open, so a terminal plugged in again could not be opened until the
+// unplug notice arrived. The channel is closed under the record's lock, which run control
+// takes to cancel the session's I/O, so that a cancel never reaches a closed handle.
+void CloseLostChannel(_THREAD_PARA_T& para) {
+    const std::lock_guard<std::mutex> lock(para.channelLock);
+    para.pChannel->vtbl->Close(para.pChannel);
+}
 
 }  // namespace
 
-int RunSession(Session& s) {
-    SessionDriver(s).Run();
-    return 0;
-}
+SessionEnd RunSession(Session& s) { return SessionDriver(s).Run(); }
 
 int MainProcess(_THREAD_PARA_T* para) {
     Session s;
@@ -450,8 +462,10 @@ int MainProcess(_THREAD_PARA_T* para) {
     s.events = para->pRun->events;
     s.nPort = para->nPort;
     s.stop = &para->bStop;
-    s.clock = &DefaultClock();
-    RunSession(s);
+    s.clock = para->pRun->clock != nullptr ? para->pRun->clock : &DefaultClock();
+    if (RunSession(s) == SessionEnd::kPortLost) {
+        CloseLostChannel(*para);
+    }
     para->bFinished.store(true);
     return 0;
 }

@@ -8,10 +8,18 @@
 
 namespace korvane {
 
-// Thread entry: builds the session from the record (system clock, the application's
-// port view, which must be set) and runs it. Sets bFinished as it returns.
+// How a session ended.
+enum class SessionEnd {
+    kPassed,
+    kFailed,    // a failure or a stop
+    kPortLost,  // the terminal's device failed or went away ("Port lost")
+};
+
+// Thread entry: builds the session from the record (the run's clock, else the system's;
+// the run's port view, which must be set) and runs it. A session that ended with its port
+// lost closes its channel before it returns. Sets bFinished as it returns.
 int MainProcess(_THREAD_PARA_T* para);
 // The session itself, for tests with an injected clock and view.
-int RunSession(Session& s);
+SessionEnd RunSession(Session& s);
 
 }  // namespace korvane

@@ -783,5 +783,54 @@ TEST_F(MainProcessTest, MainProcessRunsTheSessionOnTheRecordAndMarksItFinished) 
     EXPECT_EQ(Results(), Sequence({"SetResult 9 0 - Stopped"}));
 }
 
+struct SessionEndCase {
+    const char* name;
+    void (*arrange)(SessionRig&, ScriptedTerminal&, _THREAD_PARA_T&);
+    const char* result;
+    bool channelOpenAfter;
+};
+
+// A session whose terminal's device failed closes its channel as it ends, so the port is free
+// for the terminal when it comes back; every other ending leaves the channel to run control.
+TEST_F(MainProcessTest, OnlyASessionThatLostItsPortClosesTheChannelAsItEnds) {
+    const SessionEndCase cases[] = {
+        {"passed", [](SessionRig&, ScriptedTerminal&, _THREAD_PARA_T&) {}, "SetResult 9 1 - PASS", true},
+        {"writes fail", [](SessionRig& r, ScriptedTerminal&, _THREAD_PARA_T&) { r.channel.FailWrites(true); },
+         "SetResult 9 0 600 Port lost", false},
+        {"reads fail", [](SessionRig& r, ScriptedTerminal&, _THREAD_PARA_T&) { r.channel.FailReads(true); },
+         "SetResult 9 0 600 Port lost", false},
+        {"write time out", [](SessionRig& r, ScriptedTerminal&, _THREAD_PARA_T&) { r.channel.StallWrites(); },
+         "SetResult 9 0 600 Write time out", true},
+        {"no answer",
+         [](SessionRig&, ScriptedTerminal& t, _THREAD_PARA_T&) {
+             t.app_mode = true;
+             t.answer_okay = false;
+         },
+         "SetResult 9 0 600 Time out", true},
+        {"stopped", [](SessionRig&, ScriptedTerminal&, _THREAD_PARA_T& para) { para.bStop = true; },
+         "SetResult 9 0 - Stopped", true},
+    };
+    for (const SessionEndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionRig local;
+        ScriptedTerminal term(local);
+        IChannel* channel = local.channel.Channel();
+        const ChannelConfig config{0, 9, 115200};
+        ASSERT_EQ(channel->vtbl->Open(channel, &config), 1);
+        const RunContext run{&local.plan, &local.view, nullptr, &local.running, &local.clock};
+        _THREAD_PARA_T para;
+        para.pRun = &run;
+        para.nPort = 9;
+        para.pChannel = channel;
+        c.arrange(local, term, para);
+        EXPECT_EQ(MainProcess(&para), 0);
+        EXPECT_TRUE(para.bFinished.load());
+        const std::vector<std::string> results = local.view.Log("SetResult");
+        ASSERT_FALSE(results.empty());
+        EXPECT_EQ(results.back(), c.result);
+        EXPECT_EQ(channel->vtbl->IsOpen(channel) != 0, c.channelOpenAfter);
+    }
+}
+
 }  // namespace
 }  // namespace korvane::testing
