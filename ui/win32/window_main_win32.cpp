@@ -94,6 +94,15 @@ void RunMessageLoop(win32::MainFrame& frame, WindowRun& run, const WindowOptions
     KillTimer(nullptr, collectTimer);
 }
 
+// A window that cannot start says why on stderr (scripts, a console it was started from) and
+// in a box of its own (an operator who double-clicked), then ends with the status of a start-up
+// that ended. Where there is no display the box cannot be made and only stderr tells.
+int CannotStart(const std::string& why) {
+    std::fprintf(stderr, "KorvaneAppDownload: %s\n", why.c_str());
+    win32::MessageBoxSink().ShowMessage(why);
+    return kConsoleStartupEnded;
+}
+
 }  // namespace
 
 int RunWindow(int argc, char** argv) {
@@ -102,8 +111,7 @@ int RunWindow(int argc, char** argv) {
         return std::string(value != nullptr ? value : "");
     });
     if (!options.error.empty()) {
-        std::fprintf(stderr, "KorvaneAppDownload: %s\n", options.error.c_str());
-        return kConsoleStartupEnded;
+        return CannotStart(options.error);
     }
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
@@ -119,7 +127,10 @@ int RunWindow(int argc, char** argv) {
                   DefaultClock());
     win32::MainFrame frame(app, rows, boxes, run.Parts());
     if (!frame.Create()) {
-        return kConsoleStartupEnded;
+        // Without a display the system makes no window and often names no error.
+        const DWORD error = GetLastError();
+        return CannotStart(error != 0 ? "Cannot open the window (system error " + std::to_string(error) + ")."
+                                      : "Cannot open the window: no display to show it on.");
     }
     boxes.SetOwner(frame.Handle());
     run.Attach(frame.Logic(), frame.Run(), boxes);
