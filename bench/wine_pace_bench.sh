@@ -21,9 +21,8 @@ baud=115200
 
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# shellcheck source=../tests/integration/wine/wine_prefix.sh
+. "$repo/tests/integration/wine/wine_prefix.sh"
 
 pids=()
 cleanup() {
@@ -31,9 +30,10 @@ cleanup() {
   for pid in "${pids[@]}"; do
     [ -n "$pid" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
   done
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wine_prefix_stop
 }
 trap cleanup EXIT
+wine_prefix_start "$work/wine" || { echo "$(basename "$0"): Wine cannot make a prefix in $work/wine" >&2; exit 1; }
 
 config="$work/config"
 "$repo/scripts/make-config" "$config" --bin "$linux_bin" >/dev/null
@@ -54,7 +54,7 @@ run_once() {
   mkdir -p "$out/ports"
   local program=("$linux_bin/KorvaneAppDownload") config_arg="$config" ports="$out/ports"
   if [ "$kind" = windows ]; then
-    program=(/usr/lib/wine/wine64 "$win_bin/KorvaneAppDownload.exe")
+    program=("$wine" "$win_bin/KorvaneAppDownload.exe")
     config_arg="$(windows_path "$config")"
     ports="$(windows_path "$out/ports")"
   fi

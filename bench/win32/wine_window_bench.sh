@@ -24,16 +24,14 @@ fi
 linux_bin="$repo/build/default/bin"
 win_bin="$repo/build/windows/bin"
 work="$repo/build/wine-window-bench"
-wine=/usr/lib/wine/wine64
 for file in "$linux_bin/korvane-sim" "$linux_bin/korvane-image-server" "$win_bin/win32_window_run_bench.exe"; do
   [ -e "$file" ] || { echo "wine_window_bench: $file is missing; build the default and windows presets" >&2; exit 2; }
 done
 
 rm -rf "$work"
 mkdir -p "$work"
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$wine" wineboot --init >/dev/null 2>&1
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# shellcheck source=../../tests/integration/wine/wine_prefix.sh
+. "$repo/tests/integration/wine/wine_prefix.sh"
 
 pids=()
 cleanup() {
@@ -41,9 +39,10 @@ cleanup() {
   for pid in "${pids[@]}"; do
     [ -n "$pid" ] && { kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; }
   done
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wine_prefix_stop
 }
 trap cleanup EXIT
+wine_prefix_start "$work/wine" || { echo "$(basename "$0"): Wine cannot make a prefix in $work/wine" >&2; exit 1; }
 
 config="$work/config"
 "$repo/scripts/make-config" "$config" --bin "$linux_bin" >/dev/null

@@ -19,7 +19,7 @@ wine_prefix_start() {
   # server up, since a program connecting while a server shuts down fails outright
   # ("recvmsg: Connection reset by peer").
   timeout 60 "$wineserver" -w || return 1
-  "$wineserver" -p
+  "$wineserver" -p >/dev/null 2>&1
 }
 
 # Only the prefix this script made: a WINEPREFIX from the caller's environment is left alone.
