@@ -80,3 +80,43 @@ function(korvane_check_link_directions)
     message(FATAL_ERROR "Links against the layers' direction:\n  ${listed}")
   endif()
 endfunction()
+
+# A layer's headers are named "<layer>/<file>.h" and found through an include root of the
+# layer's own: a folder in the build tree holding only a link to the layer's folder. So a
+# target sees the headers of its own layer and of the targets it links, never the whole
+# tree through the repository root.
+function(korvane_layer_root layer out)
+  set(root ${PROJECT_BINARY_DIR}/layer_roots/${layer})
+  set(link ${root}/${layer})
+  set(wanted ${PROJECT_SOURCE_DIR}/${layer})
+  if(IS_SYMLINK ${link})
+    file(READ_SYMLINK ${link} current)
+  endif()
+  if(NOT current STREQUAL wanted)
+    file(REMOVE ${link})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${wanted} ${link} SYMBOLIC)
+  endif()
+  set(${out} ${root} PARENT_SCOPE)
+endfunction()
+
+# Gives every target of the tree its layer's include root: libraries pass it on to whoever
+# links them, programs keep it to themselves.
+function(korvane_add_layer_roots)
+  korvane_targets_below(${PROJECT_SOURCE_DIR} targets)
+  foreach(target IN LISTS targets)
+    korvane_layer_of(${target} layer)
+    get_target_property(type ${target} TYPE)
+    if(layer STREQUAL "" OR type STREQUAL "UTILITY")
+      continue()
+    endif()
+    korvane_layer_root(${layer} root)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      target_include_directories(${target} INTERFACE ${root})
+    elseif(type STREQUAL "EXECUTABLE" OR type STREQUAL "MODULE_LIBRARY")
+      target_include_directories(${target} PRIVATE ${root})
+    else()
+      target_include_directories(${target} PUBLIC ${root})
+    endif()
+  endforeach()
+endfunction()
