@@ -1,6 +1,7 @@
 // One open serial device in raw 8N1 mode without flow control, the operating-system half of
 // a channel. Linux: termios and poll, for real serial ports and pseudo-terminals alike.
-// Windows: \\.\COMn with the communication time-outs bounding every read and write.
+// Windows: \\.\COMn opened for overlapped I/O, with the communication time-outs bounding every
+// read and write.
 // Thread safety: one SerialLine is used by one thread at a time, except CancelPending, which
 // another thread may call while it reads or writes; separate lines are independent.
 #pragma once
@@ -57,6 +58,10 @@ private:
     std::intptr_t handle_ = -1;  // file descriptor (Linux) or HANDLE (Windows); -1 when closed
     int last_error_ = 0;
     std::atomic<bool> cancelled_{false};
+    // Windows: the event each read or write waits on, and the manual-reset event CancelPending
+    // sets so that a waiting read or write stops waiting; 0 when closed. Unused on Linux.
+    [[maybe_unused]] std::intptr_t io_event_ = 0;
+    [[maybe_unused]] std::intptr_t cancel_event_ = 0;
     // The read wait and write bound the device was last given, so that they are set again
     // only when they change (Windows; one system call saved per read).
     uint64_t applied_timeouts_ = UINT64_MAX;

@@ -15,6 +15,51 @@ constexpr DWORD kDriverBufferBytes = 16 * 1024;
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// What one overlapped read or write moved, and the system's error (ERROR_SUCCESS when none).
+struct IoResult {
+    DWORD bytes = 0;
+    DWORD error = ERROR_SUCCESS;
+};
+
+// Time a driver gets beyond the bound of its communication time-outs to end an I/O itself.
+constexpr DWORD kBoundSlackMs = 200;
+
+// Starts one ReadFile or WriteFile (start) on the overlapped port and waits until it ends or
+// the line's cancel event is set. A cancel is carried out here, on the thread that owns the
+// OVERLAPPED, and its result collected before returning, so that no I/O is left pending on
+// an OVERLAPPED that is gone; bytes the driver moved before the cancel are in the result.
+// The communication time-outs bound the I/O (bound_ms); a driver that does not end an
+// overlapped I/O at that bound (Wine does not) has it ended here soon after, as if it had:
+// success with the bytes it moved.
+template <typename Start>
+IoResult RunIo(HANDLE port, HANDLE io_event, HANDLE cancel_event, DWORD bound_ms, const Start& start) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = io_event;
+    IoResult result;
+    DWORD woken = WAIT_OBJECT_0;  // an I/O that completed at once
+    if (start(&overlapped) == 0) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            result.error = error;
+            return result;  // not started: nothing pending
+        }
+        // The I/O event first, so that an I/O that ended as the cancel came keeps its bytes.
+        const HANDLE events[] = {io_event, cancel_event};
+        const DWORD wait_ms = bound_ms < INFINITE - kBoundSlackMs ? bound_ms + kBoundSlackMs : INFINITE - 1;
+        woken = ::WaitForMultipleObjects(2, events, FALSE, wait_ms);
+        if (woken != WAIT_OBJECT_0) {
+            ::CancelIoEx(port, &overlapped);
+        }
+    }
+    if (::GetOverlappedResult(port, &overlapped, &result.bytes, TRUE) == 0) {
+        result.error = ::GetLastError();
+    }
+    if (woken == WAIT_TIMEOUT && result.error == ERROR_OPERATION_ABORTED) {
+        result.error = ERROR_SUCCESS;  // ended at its bound, not by a cancel of the line
+    }
+    return result;
+}
+
 bool SupportedBaud(uint32_t baud) {
     switch (baud) {
     case 9600: case 19200: case 38400: case 57600: case 115200: case 230400: case 460800: case 921600:
@@ -172,16 +217,22 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
     HANDLE port = INVALID_HANDLE_VALUE;
     const DWORD open_error = OpenWithRetry(
         [&name](HANDLE& handle) {
-            handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OVERLAPPED, nullptr);
             return handle != INVALID_HANDLE_VALUE ? ERROR_SUCCESS : ::GetLastError();
         },
         [](DWORD ms) { ::Sleep(ms); }, port);
     if (open_error != ERROR_SUCCESS) {
         return last_error_ = ErrnoFor(open_error);
     }
+    handle_ = reinterpret_cast<std::intptr_t>(port);
+    // Auto-reset for the I/O, whose calls reset it anyway; manual-reset for the cancel, so
+    // that it stays set for every read and write until the next Open.
+    io_event_ = reinterpret_cast<std::intptr_t>(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    cancel_event_ = reinterpret_cast<std::intptr_t>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     DCB line{};
     line.DCBlength = sizeof line;
-    bool ok = ::GetCommState(port, &line) != 0;
+    bool ok = io_event_ != 0 && cancel_event_ != 0 && ::GetCommState(port, &line) != 0;
     if (ok) {
         SetLine(line, baud, kDriverBufferBytes);
         ok = ::SetCommState(port, &line) != 0;
@@ -190,12 +241,11 @@ int SerialLine::Open(const std::string& device, uint32_t baud) {
     ok = ok && ::SetCommTimeouts(port, &timeouts) != 0;
     if (!ok) {
         const DWORD error = ::GetLastError();
-        ::CloseHandle(port);
+        Close();
         return last_error_ = error == ERROR_SUCCESS ? EIO : ErrnoFor(error);
     }
     ::SetupComm(port, kDriverBufferBytes, kDriverBufferBytes);
     ::PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    handle_ = reinterpret_cast<std::intptr_t>(port);
     cancelled_.store(false);
     applied_timeouts_ = TimeoutsKey(0, 0);
     last_error_ = 0;
@@ -206,6 +256,12 @@ void SerialLine::Close() {
     if (handle_ != -1) {
         ::CloseHandle(AsHandle(handle_));
         handle_ = -1;
+    }
+    for (std::intptr_t* event : {&io_event_, &cancel_event_}) {
+        if (*event != 0) {
+            ::CloseHandle(AsHandle(*event));
+            *event = 0;
+        }
     }
 }
 
@@ -227,12 +283,15 @@ int32_t SerialLine::Read(void* buffer, uint32_t capacity, uint32_t wait_ms) {
     if (cancelled_.load()) {
         return 0;  // torn down: the caller hears its stop at its next turn
     }
-    DWORD got = 0;
-    if (::ReadFile(AsHandle(handle_), buffer, wanted, &got, nullptr) == 0) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_OPERATION_ABORTED ? 0 : Fail(ErrnoFor(error));
+    const IoResult read = RunIo(AsHandle(handle_), AsHandle(io_event_), AsHandle(cancel_event_), wait_ms,
+                                [this, buffer, wanted](OVERLAPPED* overlapped) {
+                                    return ::ReadFile(AsHandle(handle_), buffer, wanted, nullptr, overlapped);
+                                });
+    // A cancelled read still hands over what arrived before the cancel.
+    if (read.error != ERROR_SUCCESS && read.error != ERROR_OPERATION_ABORTED) {
+        return Fail(ErrnoFor(read.error));
     }
-    return static_cast<int32_t>(got);
+    return static_cast<int32_t>(read.bytes);
 }
 
 int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms, const KeepGoing& keep_going) {
@@ -252,8 +311,13 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
             result.error = ERROR_OPERATION_ABORTED;
         } else if (!ApplyTimeouts(handle_, applied_timeouts_, read_wait, slice)) {
             result.error = ::GetLastError();
-        } else if (::WriteFile(AsHandle(handle_), bytes, count, &result.written, nullptr) == 0) {
-            result.error = ::GetLastError();
+        } else {
+            const IoResult written = RunIo(AsHandle(handle_), AsHandle(io_event_), AsHandle(cancel_event_), slice,
+                                           [this, bytes, count](OVERLAPPED* overlapped) {
+                                               return ::WriteFile(AsHandle(handle_), bytes, count, nullptr, overlapped);
+                                           });
+            result.written = written.bytes;
+            result.error = written.error;
         }
         return result;
     };
@@ -265,10 +329,10 @@ int32_t SerialLine::Write(const void* data, uint32_t length, uint32_t timeout_ms
 
 void SerialLine::CancelPending() {
     cancelled_.store(true);
-    if (handle_ != -1) {
-        // Also ends a read or write another thread has waiting in a driver that keeps it
-        // pending after its device has gone.
-        ::CancelIoEx(AsHandle(handle_), nullptr);
+    if (cancel_event_ != 0) {
+        // Wakes a read or write waiting for its I/O; that thread cancels its own I/O, also one
+        // a driver keeps pending after its device has gone.
+        ::SetEvent(AsHandle(cancel_event_));
     }
 }
 
