@@ -7,7 +7,8 @@
 # so that no test's output stays open after the test ends.
 # Usage: wine-test-server.sh start|stop WINEPREFIX
 set -u
-[ $# -eq 2 ] || { echo "usage: $0 start|stop WINEPREFIX" >&2; exit 2; }
+usage() { echo "usage: $0 start|stop WINEPREFIX" >&2; exit 2; }
+[ $# -eq 2 ] || usage
 WINEPREFIX="$2"
 export WINEPREFIX
 wineserver=/usr/lib/wine/wineserver
@@ -18,5 +19,5 @@ case "$1" in
          "$wineserver" -p >/dev/null 2>&1 || exit 1
          exec /usr/lib/wine/wine64 wineboot --init </dev/null >/dev/null 2>&1 ;;
   stop) "$wineserver" -k >/dev/null 2>&1; exit 0 ;;
-  *) echo "usage: $0 start|stop WINEPREFIX" >&2; exit 2 ;;
+  *) usage ;;
 esac
